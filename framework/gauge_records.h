@@ -1,0 +1,36 @@
+// The records every module carries the same way: Linkage, ImportTable, the one gauge header,
+// its mouse rectangles and the background image element. A module supplies its name, its
+// root element list and its hooks (gauge_dispatch.h); the rest is defined once here.
+#pragma once
+
+#include "gauge_dispatch.h"
+
+extern "C" {
+extern GAUGE_IMPORT_TABLE ImportTable;
+extern GAUGE_LINKAGE Linkage;
+}
+
+extern GAUGEHDR gauge_header;
+
+// Supplied by the module.
+extern char gauge_name[];                    // the module's file name without extension
+extern ELEMENT_HEADER *gauge_elements[];     // a single pointer to the root element
+
+// Bitmap resource 256: the gauge's 40 x 40 black background.
+#define GAUGE_BACKGROUND_BITMAP 256
+
+// The root element: the background image at (0, 0), followed by the elements of next_list.
+#define GAUGE_BACKGROUND_ELEMENT(next_list, failures)                                        \
+    {                                                                                        \
+        .header = {                                                                          \
+            .element_type = ELEMENT_TYPE_STATIC_IMAGE,                                       \
+            .resource_id = GAUGE_BACKGROUND_BITMAP,                                          \
+            .position_x = 0,                                                                 \
+            .position_y = 0,                                                                 \
+            .gauge_header = &gauge_header,                                                   \
+            .previous_element = 0,                                                           \
+            .next_element = (next_list),                                                     \
+            .failure_list = (failures),                                                      \
+            .image_flags = IMAGE_FLAGS_GAUGE_DEFAULT,                                        \
+        },                                                                                   \
+    }

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The main job: builds both gauge modules, leaves them in dist/, and runs them in the
+# stand-in host to show what it finds.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+
+ensure_tools
+build_all
+mkdir -p dist
+cp "$BUILD_DIR/gauges/VQT7_Boomcue.gau" "$BUILD_DIR/gauges/VQT7_Drag_Drone.gau" dist/
+ls -l dist/*.gau
+wine_start
+trap wine_stop EXIT
+wine "$BUILD_DIR/bin/gauge_inspect.exe" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau

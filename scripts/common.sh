@@ -1,0 +1,68 @@
+# Shared by run.sh and test.sh: installs what is missing, builds, and manages Wine.
+# Sourced, not run. BUILD_DIR and WINEPREFIX may be set by the caller.
+
+: "${BUILD_DIR:=build}"
+export WINEDEBUG=-all
+# Never offer to install Mono or Gecko.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+: "${WINEPREFIX:=$HOME/.wine-vqt7}"
+export WINEPREFIX
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the cross compiler, 32-bit Wine and the build tools when any is missing.
+ensure_tools() {
+  local missing=()
+  command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
+  command -v i686-w64-mingw32-windres >/dev/null || missing+=(binutils-mingw-w64-i686)
+  command -v cmake >/dev/null || missing+=(cmake)
+  command -v make >/dev/null || missing+=(make)
+  command -v python3 >/dev/null || missing+=(python3)
+  [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+  dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine wine32:i386)
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build_all() {
+  cmake --preset default -B "$BUILD_DIR" >/dev/null
+  cmake --build "$BUILD_DIR" -j 2
+}
+
+# Makes the Wine prefix once (about 10 s) and turns off the crash dialog, so that a crashing
+# program exits instead of waiting for a click.
+wine_prepare() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix in $WINEPREFIX"
+    wineboot --init >/dev/null 2>&1 </dev/null
+    wineserver -w >/dev/null 2>&1 </dev/null
+  fi
+  if ! grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null
+    wineserver -w >/dev/null 2>&1 </dev/null
+  fi
+}
+
+# One persistent server for the whole run: each program then starts in a fraction of a second.
+# Started after the prefix exists, with its output detached, so nothing reading a program's
+# output waits on Wine's helper processes.
+wine_start() {
+  # A server left running (a persistent one from an interrupted run) would make the waits
+  # below hang: end it first. Each checkout or helper should use its own WINEPREFIX.
+  wineserver -k >/dev/null 2>&1 </dev/null || true
+  wine_prepare
+  wineserver -p >/dev/null 2>&1 </dev/null &
+  # Start the helper services now, with output detached, rather than under the first test.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+wine_stop() {
+  wineserver -k >/dev/null 2>&1 </dev/null || true
+}

@@ -1,0 +1,357 @@
+// The stand-in panel host.
+#include "panel_host.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <map>
+#include <utility>
+
+namespace panel_host {
+
+static std::map<uint32_t, uint64_t> var_values;
+static std::vector<Fetch> fetch_log;
+static UnprovidedServiceHandler unprovided_handler;
+
+static void HOST_CALL fetch_var(MODULE_VAR *var)
+{
+    fetch_log.push_back({var->token, var});
+    auto found = var_values.find(var->token);
+    uint64_t bits = found == var_values.end() ? 0 : found->second;
+    memcpy(var->value.bytes, &bits, sizeof bits);
+}
+
+static void report_unprovided(uint32_t byte_offset)
+{
+    if (unprovided_handler) {
+        unprovided_handler(byte_offset);
+        return;
+    }
+    fprintf(stderr,
+            "error: the gauge called the host service at byte %u of PANELS, which this host does "
+            "not provide (only the variable fetch at byte 160 is)\n",
+            byte_offset);
+    fflush(stderr);
+    ExitProcess(3);
+}
+
+// One stub per slot, so the report can name the slot. The arguments are unknown, so a stub
+// never returns to the gauge unless a test's handler lets it (cdecl: the caller cleans up).
+template <uint32_t SLOT>
+static void __cdecl unprovided_service(void)
+{
+    report_unprovided(SLOT * 4);
+}
+
+template <uint32_t... SLOTS>
+static void fill_panels(uint32_t *slots, std::integer_sequence<uint32_t, SLOTS...>)
+{
+    ((slots[SLOTS] = (uint32_t)(uintptr_t)&unprovided_service<SLOTS>), ...);
+}
+
+static uint32_t *panels_table()
+{
+    static uint32_t slots[PANELS_SLOTS];
+    static bool filled;
+    if (!filled) {
+        fill_panels(slots, std::make_integer_sequence<uint32_t, PANELS_SLOTS>());
+        slots[offsetof(PANELS, fetch_var) / 4] = (uint32_t)(uintptr_t)&fetch_var;
+        filled = true;
+    }
+    return slots;
+}
+
+PANELS *panels()
+{
+    return (PANELS *)panels_table();
+}
+
+void set_unprovided_service_handler(UnprovidedServiceHandler handler)
+{
+    unprovided_handler = handler;
+}
+
+void set_var(uint32_t token, double value)
+{
+    uint64_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    var_values[token] = bits;
+}
+
+void set_var_bits(uint32_t token, uint64_t bits)
+{
+    var_values[token] = bits;
+}
+
+void clear_vars()
+{
+    var_values.clear();
+}
+
+const std::vector<Fetch> &fetches()
+{
+    return fetch_log;
+}
+
+void clear_fetches()
+{
+    fetch_log.clear();
+}
+
+// Checks the file's headers before the loader sees it, for a message better than "failed".
+static bool check_image(const std::string &path, std::string &error)
+{
+    FILE *file = fopen(path.c_str(), "rb");
+    if (!file) {
+        error = path + ": cannot open the file";
+        return false;
+    }
+    unsigned char dos[64] = {0};
+    unsigned char pe[24] = {0};
+    size_t dos_read = fread(dos, 1, sizeof dos, file);
+    uint32_t pe_offset = 0;
+    if (dos_read == sizeof dos)
+        memcpy(&pe_offset, dos + 60, 4);
+    bool pe_read = dos_read == sizeof dos && pe_offset < (1u << 20) &&
+                   fseek(file, (long)pe_offset, SEEK_SET) == 0 && fread(pe, 1, sizeof pe, file) == sizeof pe;
+    fclose(file);
+    if (dos_read < 2 || dos[0] != 'M' || dos[1] != 'Z' || !pe_read || memcmp(pe, "PE\0\0", 4) != 0) {
+        error = path + ": not a Windows module (no MZ/PE header)";
+        return false;
+    }
+    uint16_t machine, characteristics;
+    memcpy(&machine, pe + 4, 2);
+    memcpy(&characteristics, pe + 22, 2);
+    if (machine != 0x014C) {
+        char text[96];
+        snprintf(text, sizeof text, ": not a 32-bit x86 module (machine 0x%04X)", machine);
+        error = path + text;
+        return false;
+    }
+    if (!(characteristics & 0x2000)) {
+        error = path + ": not a DLL (a program, not a gauge module)";
+        return false;
+    }
+    return true;
+}
+
+bool load_module(const std::string &path, Module &module, std::string &error)
+{
+    module = Module();
+    if (!check_image(path, error))
+        return false;
+    char full_path[MAX_PATH];
+    if (!GetFullPathNameA(path.c_str(), sizeof full_path, full_path, 0)) {
+        error = path + ": cannot resolve the path";
+        return false;
+    }
+    HMODULE handle = LoadLibraryExA(full_path, 0, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!handle) {
+        char text[64];
+        snprintf(text, sizeof text, ": the loader refused it (error %lu)", GetLastError());
+        error = path + text;
+        return false;
+    }
+    auto linkage = (GAUGE_LINKAGE *)GetProcAddress(handle, "Linkage");
+    auto import_table = (GAUGE_IMPORT_TABLE *)GetProcAddress(handle, "ImportTable");
+    if (!linkage || !import_table) {
+        error = path + (linkage ? ": no ImportTable export" : ": no Linkage export (not a gauge module)");
+        FreeLibrary(handle);
+        return false;
+    }
+    module.path = path;
+    module.handle = handle;
+    module.linkage = linkage;
+    module.import_table = import_table;
+    // The host writes its service table's address before it calls the module.
+    import_table->panels = panels();
+    for (GAUGEHDR **entry = linkage->gauge_header_list; *entry; ++entry)
+        module.gauges.push_back(*entry);
+    if (module.gauges.empty()) {
+        error = path + ": Linkage lists no gauge";
+        FreeLibrary(handle);
+        module = Module();
+        return false;
+    }
+    return true;
+}
+
+void unload_module(Module &module)
+{
+    if (module.handle)
+        FreeLibrary(module.handle);
+    module = Module();
+}
+
+static void collect_elements(ELEMENT_HEADER *element, Instance &instance)
+{
+    if (!element)
+        return;
+    instance.elements.push_back(element);
+    if (element->element_type == ELEMENT_TYPE_STRING)
+        instance.strings.push_back({(ELEMENT_STRING *)element, {0}, std::string()});
+    if (element->next_element)
+        for (ELEMENT_HEADER **next = element->next_element; *next; ++next)
+            collect_elements(*next, instance);
+}
+
+Instance make_instance(Module &module, size_t gauge_index)
+{
+    Instance instance;
+    instance.module = &module;
+    instance.gauge = module.gauges.at(gauge_index);
+    if (instance.gauge->elements_list)
+        collect_elements(instance.gauge->elements_list[0], instance);
+    return instance;
+}
+
+void call_gauge(Instance &instance, int32_t service_id, uint32_t extra_data)
+{
+    GAUGE_CALLBACK callback = instance.gauge->gauge_callback;
+    if (!callback)
+        return;
+    if (instance.misaligned_stack)
+        call_gauge_misaligned(callback, instance.gauge, service_id, extra_data);
+    else
+        callback(instance.gauge, service_id, extra_data);
+}
+
+void initialize(Instance &instance)
+{
+    call_gauge(instance, PANEL_SERVICE_PRE_INITIALIZE);
+}
+
+double update_string(Instance &instance, StringElement &string)
+{
+    ELEMENT_STRING *element = string.element;
+    for (MODULE_VAR &var : element->source_var)
+        fetch_var(&var);
+    memset(string.buffer, TEXT_POISON, sizeof string.buffer);
+    element->string = string.buffer;
+    double result = 0.0;
+    if (element->update_cb)
+        result = instance.misaligned_stack ? call_string_misaligned(element->update_cb, element)
+                                           : element->update_cb(element);
+    string.text.assign(string.buffer, strnlen(string.buffer, sizeof string.buffer));
+    return result;
+}
+
+void update(Instance &instance)
+{
+    call_gauge(instance, PANEL_SERVICE_PRE_UPDATE);
+    for (StringElement &string : instance.strings)
+        update_string(instance, string);
+}
+
+void draw(Instance &instance)
+{
+    call_gauge(instance, PANEL_SERVICE_PRE_DRAW);
+}
+
+void cycle(Instance &instance)
+{
+    update(instance);
+    draw(instance);
+}
+
+void kill(Instance &instance)
+{
+    call_gauge(instance, PANEL_SERVICE_PRE_KILL);
+}
+
+// The journal's mapping stays open for the life of the process.
+SOUND_JOURNAL *sound_journal()
+{
+    static SOUND_JOURNAL *journal;
+    if (journal)
+        return journal;
+    char name[64];
+    snprintf(name, sizeof name, SOUND_JOURNAL_MAPPING_PREFIX "%lu", (unsigned long)GetCurrentProcessId());
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, 0, PAGE_READWRITE, 0, SOUND_JOURNAL_BYTES, name);
+    if (!mapping)
+        return 0;
+    journal = (SOUND_JOURNAL *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
+    if (journal && journal->magic != SOUND_JOURNAL_MAGIC) {
+        memset(journal, 0, sizeof *journal);
+        journal->magic = SOUND_JOURNAL_MAGIC;
+    }
+    return journal;
+}
+
+void clear_sound_journal()
+{
+    SOUND_JOURNAL *journal = sound_journal();
+    journal->event_count = 0;
+    journal->playing_count = 0;
+}
+
+std::vector<SOUND_EVENT> sound_events(uint32_t from)
+{
+    SOUND_JOURNAL *journal = sound_journal();
+    std::vector<SOUND_EVENT> events;
+    uint32_t count = journal->event_count;
+    if (count > SOUND_JOURNAL_CAPACITY && from < count - SOUND_JOURNAL_CAPACITY)
+        from = count - SOUND_JOURNAL_CAPACITY;
+    for (uint32_t i = from; i < count; ++i)
+        events.push_back(journal->events[i % SOUND_JOURNAL_CAPACITY]);
+    return events;
+}
+
+bool sound_library_loaded()
+{
+    return GetModuleHandleA("GaugeSound") != 0;
+}
+
+bool use_sound_library(const std::string &variant)
+{
+    char exe[MAX_PATH];
+    DWORD length = GetModuleFileNameA(0, exe, sizeof exe);
+    std::string folder(exe, length);
+    folder = folder.substr(0, folder.find_last_of("\\/") + 1) + "sound\\" + variant;
+    if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    return SetDllDirectoryA(folder.c_str()) != 0;
+}
+
+// Both thunks leave the stack pointer 4 bytes off 16-byte alignment at the call instruction,
+// where a GCC caller would have it aligned.
+extern "C" void __cdecl panel_host_call3_misaligned(void *fn, uint32_t a, uint32_t b, uint32_t c);
+extern "C" double __cdecl panel_host_call1_misaligned(void *fn, uint32_t a);
+__asm__(
+    ".text\n"
+    ".globl _panel_host_call3_misaligned\n"
+    "_panel_host_call3_misaligned:\n"
+    "  pushl %ebp\n"
+    "  movl %esp, %ebp\n"
+    "  andl $-16, %esp\n"
+    "  subl $8, %esp\n"       // 3 pushes later: esp % 16 == 12
+    "  pushl 20(%ebp)\n"
+    "  pushl 16(%ebp)\n"
+    "  pushl 12(%ebp)\n"
+    "  call *8(%ebp)\n"       // stdcall: the callee pops its arguments
+    "  movl %ebp, %esp\n"
+    "  popl %ebp\n"
+    "  ret\n"
+    ".globl _panel_host_call1_misaligned\n"
+    "_panel_host_call1_misaligned:\n"
+    "  pushl %ebp\n"
+    "  movl %esp, %ebp\n"
+    "  andl $-16, %esp\n"
+    "  subl $8, %esp\n"       // 1 push later: esp % 16 == 4
+    "  pushl 12(%ebp)\n"
+    "  call *8(%ebp)\n"       // the result stays in st(0)
+    "  movl %ebp, %esp\n"
+    "  popl %ebp\n"
+    "  ret\n");
+
+void call_gauge_misaligned(GAUGE_CALLBACK callback, GAUGEHDR *gauge, int32_t service_id, uint32_t extra)
+{
+    panel_host_call3_misaligned((void *)callback, (uint32_t)(uintptr_t)gauge, (uint32_t)service_id, extra);
+}
+
+double call_string_misaligned(STRING_UPDATE_CALLBACK callback, ELEMENT_STRING *element)
+{
+    return panel_host_call1_misaligned((void *)callback, (uint32_t)(uintptr_t)element);
+}
+
+}  // namespace panel_host

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test; the tests drive the built modules under Wine.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+
+ensure_tools
+build_all
+wine_start
+trap wine_stop EXIT
+ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error -j 2
