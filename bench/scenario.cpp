@@ -1,0 +1,217 @@
+// Scenario parsing. Every message names the line and what the parser expected there, since
+// the person reading it is fixing a text file.
+#include "scenario.h"
+
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <sstream>
+
+namespace bench {
+
+static std::vector<std::string> split_words(const std::string &line)
+{
+    std::vector<std::string> words;
+    std::istringstream stream(line);
+    std::string word;
+    while (stream >> word)
+        words.push_back(word);
+    return words;
+}
+
+// A plain decimal number: optional sign, digits with an optional fraction, optional exponent.
+// strtod alone would also take "nan", "inf" and hex floats.
+static bool parse_decimal(const std::string &text, double &value)
+{
+    const char *p = text.c_str();
+    if (*p == '+' || *p == '-')
+        ++p;
+    int digits = 0;
+    while (*p >= '0' && *p <= '9')
+        ++p, ++digits;
+    if (*p == '.') {
+        ++p;
+        while (*p >= '0' && *p <= '9')
+            ++p, ++digits;
+    }
+    if (digits == 0)
+        return false;
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        if (*p == '+' || *p == '-')
+            ++p;
+        if (!(*p >= '0' && *p <= '9'))
+            return false;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+    }
+    if (*p)
+        return false;
+    value = strtod(text.c_str(), 0);
+    return isfinite(value);
+}
+
+static bool parse_time(const std::string &text, double &seconds)
+{
+    return parse_decimal(text, seconds) && seconds >= 0 && seconds <= MAX_END_SECONDS;
+}
+
+static bool parse_token(const std::string &text, uint32_t &token)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    unsigned long long value = strtoull(text.c_str(), 0, 10);
+    if (value > 0xFFFFFFFFull)
+        return false;
+    token = (uint32_t)value;
+    return true;
+}
+
+static bool parse_value(const std::string &text, VarSetting &setting)
+{
+    setting.text = text;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        std::string digits = text.substr(2);
+        if (digits.size() > 16 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return false;
+        setting.is_integer = true;
+        setting.bits = strtoull(digits.c_str(), 0, 16);
+        return true;
+    }
+    double number;
+    if (!parse_decimal(text, number))
+        return false;
+    setting.is_integer = false;
+    memcpy(&setting.bits, &number, sizeof number);
+    return true;
+}
+
+static std::string format_seconds(double seconds)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
+
+bool parse_scenario(const std::string &text, const std::string &source, Scenario &scenario,
+                    std::string &error)
+{
+    scenario = Scenario();
+    scenario.source = source;
+    bool have_end = false;
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    auto fail = [&](int at, const std::string &message) {
+        error = source + ":" + std::to_string(at) + ": " + message;
+        return false;
+    };
+    while (std::getline(lines, line)) {
+        ++number;
+        size_t hash = line.find('#');
+        if (hash != std::string::npos)
+            line.erase(hash);
+        std::vector<std::string> words = split_words(line);
+        if (words.empty())
+            continue;
+        const std::string &keyword = words[0];
+        if (keyword == "at") {
+            ScenarioEvent event{0, number, {}};
+            if (words.size() < 2 || !parse_time(words[1], event.time))
+                return fail(number, "expected a time in seconds (0 to 3600) after 'at'" +
+                                        (words.size() < 2 ? std::string() : ", got '" + words[1] + "'"));
+            if (words.size() < 3)
+                return fail(number, "expected TOKEN=VALUE after the time");
+            for (size_t i = 2; i < words.size(); ++i) {
+                const std::string &word = words[i];
+                size_t equals = word.find('=');
+                VarSetting setting{};
+                if (equals == std::string::npos)
+                    return fail(number, "expected TOKEN=VALUE, got '" + word + "'");
+                if (!parse_token(word.substr(0, equals), setting.token))
+                    return fail(number, "expected a token number before '=', got '" + word + "'");
+                if (!parse_value(word.substr(equals + 1), setting))
+                    return fail(number, "expected a decimal or 0x-hex value after '" + word.substr(0, equals + 1) +
+                                            "', got '" + word.substr(equals + 1) + "'");
+                for (const VarSetting &earlier : event.settings)
+                    if (earlier.token == setting.token)
+                        return fail(number, "token " + std::to_string(setting.token) + " is set twice on one line");
+                event.settings.push_back(setting);
+            }
+            if (!scenario.events.empty() && event.time < scenario.events.back().time)
+                return fail(number, "expected a time at or after the previous event's " +
+                                        format_seconds(scenario.events.back().time) + " s: events go forward in time");
+            scenario.events.push_back(event);
+        } else if (keyword == "end") {
+            if (have_end)
+                return fail(number, "a second 'end' line (the first is line " + std::to_string(scenario.end_line) + ")");
+            if (words.size() != 2 || !parse_time(words[1], scenario.end_time))
+                return fail(number, "expected one time in seconds (0 to 3600) after 'end'");
+            have_end = true;
+            scenario.end_line = number;
+        } else if (keyword == "instances") {
+            InstanceRequest request{"", 0, number};
+            uint32_t count = 0;
+            if (words.size() != 3 || !parse_token(words[2], count) || count < 1 || count > MAX_INSTANCES)
+                return fail(number, "expected 'instances GAUGE COUNT' with a count from 1 to " +
+                                        std::to_string(MAX_INSTANCES));
+            request.gauge = words[1];
+            request.count = (int)count;
+            for (const InstanceRequest &earlier : scenario.instances)
+                if (earlier.gauge == request.gauge)
+                    return fail(number, "instances of '" + request.gauge + "' already given on line " +
+                                            std::to_string(earlier.line));
+            scenario.instances.push_back(request);
+        } else {
+            return fail(number, "expected 'at', 'end' or 'instances', got '" + keyword + "'");
+        }
+    }
+    if (!have_end)
+        scenario.end_time = scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0;
+    for (const ScenarioEvent &event : scenario.events)
+        if (event.time >= scenario.end_time)
+            return fail(event.line, "expected a time before the end at " + format_seconds(scenario.end_time) +
+                                        " s (line " + std::to_string(scenario.end_line) + "), got " +
+                                        format_seconds(event.time));
+    return true;
+}
+
+// A hair below the exact product, so that a time written to the millisecond lands on the
+// cycle it names rather than one later through rounding.
+uint32_t cycle_at_or_after(double seconds)
+{
+    return (uint32_t)ceil(seconds * CYCLES_PER_SECOND - 1e-6);
+}
+
+uint32_t cycle_count(double end_time)
+{
+    return cycle_at_or_after(end_time);
+}
+
+std::string demo_scenario(bool hold_boomcue_twice)
+{
+    std::string text =
+        "# Built-in demo. VQT7_Boomcue reads token 870, a BCD frequency shown as 1xx.xx;\n"
+        "# VQT7_Drag_Drone loops while trigger 326 is above 8000 and gate 61 above 100.\n";
+    if (hold_boomcue_twice)
+        text += "instances VQT7_Boomcue 2    # 2D panel and virtual cockpit share one cue\n";
+    text +=
+        "at 0    870=0x1800             # 118.00: no cue\n"
+        "at 1    870=0x2400             # 124.00: the cue plays once\n"
+        "at 2    870=0x2350             # 123.50: away, which does not re-arm\n"
+        "at 3    870=0x2400             # back at 124.00: silent\n"
+        "at 4    870=0x2405             # 124.05 re-arms\n"
+        "at 5    870=0x2400             # 124.00 again: the cue plays\n"
+        "at 6    61=150 326=9000        # trigger rises, gate above 100: the loop starts\n"
+        "at 7    326=7000               # trigger falls: the loop stops\n"
+        "at 8    61=50 326=9000         # trigger rises, gate below 100: nothing\n"
+        "at 9    61=150                 # gate passes 100 with the trigger up: the loop starts\n"
+        "at 10   61=50                  # gate falls: the loop goes on\n"
+        "at 11   326=7000               # trigger falls: the loop stops\n"
+        "at 12   61=150 326=9000        # the loop runs again...\n"
+        "end 13                         # ...until the kill terminates it\n";
+    return text;
+}
+
+}  // namespace bench
