@@ -1,0 +1,94 @@
+// PNG encoding: signature, IHDR, one IDAT holding a zlib stream of stored blocks, IEND.
+#include "png_writer.h"
+
+#include <stdio.h>
+
+namespace bench {
+
+uint32_t crc32(const uint8_t *data, size_t size, uint32_t crc)
+{
+    static uint32_t table[256];
+    if (!table[1])
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i)
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+uint32_t adler32(const uint8_t *data, size_t size)
+{
+    uint32_t a = 1, b = 0;
+    for (size_t i = 0; i < size; ++i) {
+        a = (a + data[i]) % 65521;
+        b = (b + a) % 65521;
+    }
+    return (b << 16) | a;
+}
+
+static void put32(std::vector<uint8_t> &out, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back((uint8_t)(value >> shift));
+}
+
+static void put_chunk(std::vector<uint8_t> &out, const char *type, const std::vector<uint8_t> &data)
+{
+    put32(out, (uint32_t)data.size());
+    size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    put32(out, crc32(out.data() + start, out.size() - start));
+}
+
+std::vector<uint8_t> encode_png(uint32_t width, uint32_t height, const std::vector<uint8_t> &rgb)
+{
+    // Raw scanlines, each led by filter type 0 (none).
+    std::vector<uint8_t> raw;
+    raw.reserve((size_t)height * (width * 3 + 1));
+    for (uint32_t y = 0; y < height; ++y) {
+        raw.push_back(0);
+        const uint8_t *row = rgb.data() + (size_t)y * width * 3;
+        raw.insert(raw.end(), row, row + (size_t)width * 3);
+    }
+    std::vector<uint8_t> zlib = {0x78, 0x01};  // deflate, 32K window, no preset dictionary
+    size_t offset = 0;
+    do {
+        size_t length = raw.size() - offset < 65535 ? raw.size() - offset : 65535;
+        bool last = offset + length == raw.size();
+        zlib.push_back(last ? 1 : 0);  // BFINAL, BTYPE 00 (stored)
+        zlib.push_back((uint8_t)length);
+        zlib.push_back((uint8_t)(length >> 8));
+        zlib.push_back((uint8_t)~length);
+        zlib.push_back((uint8_t)(~length >> 8));
+        zlib.insert(zlib.end(), raw.begin() + offset, raw.begin() + offset + length);
+        offset += length;
+    } while (offset < raw.size());
+    put32(zlib, adler32(raw.data(), raw.size()));
+
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    put32(header, width);
+    put32(header, height);
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, deflate, adaptive filters, no interlace
+    put_chunk(png, "IHDR", header);
+    put_chunk(png, "IDAT", zlib);
+    put_chunk(png, "IEND", {});
+    return png;
+}
+
+bool write_file(const std::string &path, const std::vector<uint8_t> &bytes)
+{
+    FILE *file = fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written;
+}
+
+}  // namespace bench

@@ -1,0 +1,150 @@
+// Gauge face drawing with GDI into a 32-bit DIB section.
+#include "snapshot.h"
+
+#include <string.h>
+
+namespace bench {
+
+// The module's bitmap 256 as a packed DIB: header, palette, pixels.
+static const BITMAPINFO *background_bitmap(const panel_host::Instance &instance)
+{
+    HMODULE module = instance.module->handle;
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(256), (LPCSTR)RT_BITMAP);
+    if (!resource || SizeofResource(module, resource) < sizeof(BITMAPINFOHEADER))
+        return 0;
+    HGLOBAL loaded = LoadResource(module, resource);
+    return loaded ? (const BITMAPINFO *)LockResource(loaded) : 0;
+}
+
+static const void *dib_pixels(const BITMAPINFO *info)
+{
+    const BITMAPINFOHEADER &header = info->bmiHeader;
+    uint32_t colours = header.biClrUsed;
+    if (!colours && header.biBitCount <= 8)
+        colours = 1u << header.biBitCount;
+    return (const uint8_t *)info + header.biSize + colours * sizeof(RGBQUAD);
+}
+
+void face_size(const panel_host::Instance &instance, int &width, int &height)
+{
+    width = height = 0;
+    // The host sizes a gauge by its background and clips every element to it.
+    if (const BITMAPINFO *info = background_bitmap(instance)) {
+        ELEMENT_HEADER *root = instance.elements.empty() ? 0 : instance.elements[0];
+        width = info->bmiHeader.biWidth + (root ? root->position_x : 0);
+        height = abs(info->bmiHeader.biHeight) + (root ? root->position_y : 0);
+        return;
+    }
+    for (const panel_host::StringElement &string : instance.strings) {
+        ELEMENT_HEADER &header = string.element->header;
+        width = std::max(width, header.position_x + string.element->size_x);
+        height = std::max(height, header.position_y + string.element->size_y);
+    }
+    width = std::max(width, 1);
+    height = std::max(height, 1);
+}
+
+void face_origin(const std::vector<panel_host::Instance *> &instances, size_t index, int scale, int &x, int &y)
+{
+    x = SNAPSHOT_MARGIN * scale;
+    y = SNAPSHOT_MARGIN * scale;
+    for (size_t i = 0; i < index; ++i) {
+        int width, height;
+        face_size(*instances[i], width, height);
+        x += (width + SNAPSHOT_MARGIN) * scale;
+    }
+}
+
+static void draw_face(HDC dc, panel_host::Instance &instance, int left, int top, int scale)
+{
+    int face_width, face_height;
+    face_size(instance, face_width, face_height);
+    SaveDC(dc);
+    IntersectClipRect(dc, left, top, left + face_width * scale, top + face_height * scale);
+    // The root element's bitmap; a module without one leaves the canvas showing.
+    ELEMENT_HEADER *root = instance.elements.empty() ? 0 : instance.elements[0];
+    const BITMAPINFO *info = background_bitmap(instance);
+    if (root && info) {
+        int width = info->bmiHeader.biWidth, height = abs(info->bmiHeader.biHeight);
+        StretchDIBits(dc, left + root->position_x * scale, top + root->position_y * scale, width * scale,
+                      height * scale, 0, 0, width, height, dib_pixels(info), info, DIB_RGB_COLORS, SRCCOPY);
+    }
+    // Each string element: its box in the background colour, the text in the foreground
+    // colour, clipped to the box. The host's colours are COLORREF values (0x00BBGGRR).
+    for (panel_host::StringElement &string : instance.strings) {
+        ELEMENT_STRING *element = string.element;
+        char face[33];
+        memcpy(face, element->font_face, 32);
+        face[32] = 0;
+        // The cell height is the element's height; no smoothing, so text pixels keep the
+        // element's exact foreground colour.
+        HFONT font = CreateFontA(element->size_y * scale, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
+                                 FIXED_PITCH | FF_MODERN, face);
+        HGDIOBJ previous = SelectObject(dc, font);
+        SetTextColor(dc, element->fg_color & 0xFFFFFF);
+        SetBkColor(dc, element->bg_color & 0xFFFFFF);
+        SetBkMode(dc, OPAQUE);
+        int x = left + element->header.position_x * scale, y = top + element->header.position_y * scale;
+        RECT box = {x, y, x + element->size_x * scale, y + element->size_y * scale};
+        ExtTextOutA(dc, x, y, ETO_CLIPPED | ETO_OPAQUE, &box, string.text.c_str(), (UINT)string.text.size(), 0);
+        SelectObject(dc, previous);
+        DeleteObject(font);
+    }
+    RestoreDC(dc, -1);
+}
+
+bool draw_faces(const std::vector<panel_host::Instance *> &instances, int scale, Image &image, std::string &error)
+{
+    int width = SNAPSHOT_MARGIN * scale, height = 0;
+    for (panel_host::Instance *instance : instances) {
+        int face_width, face_height;
+        face_size(*instance, face_width, face_height);
+        width += (face_width + SNAPSHOT_MARGIN) * scale;
+        height = std::max(height, face_height);
+    }
+    height = (height + 2 * SNAPSHOT_MARGIN) * scale;
+
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = 0;
+    HDC dc = CreateCompatibleDC(0);
+    HBITMAP bitmap = dc ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, 0, 0) : 0;
+    if (!bitmap) {
+        if (dc)
+            DeleteDC(dc);
+        error = "cannot create a drawing surface for the snapshot";
+        return false;
+    }
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    RECT all = {0, 0, width, height};
+    HBRUSH canvas = CreateSolidBrush(RGB(SNAPSHOT_CANVAS_GREY, SNAPSHOT_CANVAS_GREY, SNAPSHOT_CANVAS_GREY));
+    FillRect(dc, &all, canvas);
+    DeleteObject(canvas);
+    for (size_t i = 0; i < instances.size(); ++i) {
+        int x, y;
+        face_origin(instances, i, scale, x, y);
+        draw_face(dc, *instances[i], x, y, scale);
+    }
+    GdiFlush();
+    image.width = width;
+    image.height = height;
+    image.rgb.resize((size_t)width * height * 3);
+    const uint8_t *bgra = (const uint8_t *)bits;
+    for (size_t i = 0; i < (size_t)width * height; ++i) {
+        image.rgb[i * 3] = bgra[i * 4 + 2];
+        image.rgb[i * 3 + 1] = bgra[i * 4 + 1];
+        image.rgb[i * 3 + 2] = bgra[i * 4];
+    }
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return true;
+}
+
+}  // namespace bench

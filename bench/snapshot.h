@@ -1,0 +1,31 @@
+// Draws gauge faces as the host would: bitmap 256 at the root element's position, then each
+// string element's current text in its box, colours and font face. GDI does the drawing, so
+// the font metrics are this system's, not the simulator's.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "panel_host.h"
+
+namespace bench {
+
+struct Image {
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;  // rows top to bottom
+};
+
+// Space around and between faces, in gauge pixels, and the colour shown there.
+constexpr int SNAPSHOT_MARGIN = 4;
+constexpr uint8_t SNAPSHOT_CANVAS_GREY = 0x40;
+
+// The faces of every instance side by side, left to right in instance order, each scaled
+// by `scale`. Face i's top-left corner is at face_origin(instances, i, scale).
+bool draw_faces(const std::vector<panel_host::Instance *> &instances, int scale, Image &image, std::string &error);
+void face_origin(const std::vector<panel_host::Instance *> &instances, size_t index, int scale, int &x, int &y);
+// A gauge face's size in gauge pixels: its background bitmap's, grown to hold every element.
+void face_size(const panel_host::Instance &instance, int &width, int &height);
+
+}  // namespace bench

@@ -1,0 +1,31 @@
+// A test-only gauge module that calls a host service no bench provides: the PANELS entry at
+// byte 44, on its first update. It exists to check the bench's report of that fault.
+#include <windows.h>
+
+#include "host_panel.h"
+
+extern "C" GAUGE_IMPORT_TABLE ImportTable;
+
+static void HOST_CALL rogue_callback(GAUGEHDR *, int32_t service_id, uint32_t)
+{
+    typedef void(HOST_CALL * SERVICE)(void);
+    if (service_id == PANEL_SERVICE_PRE_UPDATE)
+        ((SERVICE *)ImportTable.panels)[44 / 4]();
+}
+
+static char rogue_name[] = "Rogue_Service";
+static MOUSERECT rogue_mouse[] = {{.rect_type = MOUSE_RECT_EOL, .box = {0, 0, 0, 0}, .cursor = -1, .host_data_24 = {}}};
+static GAUGEHDR rogue_header = {
+    .gauge_header_version = 800,
+    .gauge_name = rogue_name,
+    .elements_list = 0,
+    .mouse_rect = rogue_mouse,
+    .gauge_callback = rogue_callback,
+};
+
+static void HOST_CALL rogue_nothing(void) {}
+
+extern "C" {
+GAUGE_IMPORT_TABLE ImportTable = {0x0F, 0, {0, 0}};
+GAUGE_LINKAGE Linkage = {0x13, rogue_nothing, rogue_nothing, {0, 0}, 0x0800, {&rogue_header, 0}};
+}

@@ -1,0 +1,73 @@
+// The run's timeline: what changed on each panel cycle, written as readable text (one line an
+// event) or as JSON Lines. The run hands over one step at a time (start, each cycle, the kill).
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+namespace bench {
+
+enum class EventKind { Start, Set, Sound, Text, Kill, Snapshot, End };
+
+struct TimelineEvent {
+    EventKind kind;
+    uint32_t cycle = 0;
+    double time = 0;
+    // Which gauge instance, and in which host call, for sound, text and kill events.
+    std::string gauge;
+    int instance = 0;
+    std::string phase;  // initialize, update, string, draw, kill
+    // set
+    std::vector<VarSetting> settings;
+    double scenario_time = 0;
+    // sound: the library call as its journal saw it, and the loops playing after it
+    std::string call;   // play, stop, terminate, load, unload
+    std::string path, name;
+    int loop = 0;
+    std::string effect;
+    uint32_t count = 0;  // terminate, unload: loops it silenced
+    std::vector<std::string> playing;
+    // text
+    int element = 0;
+    std::string old_text, new_text;
+    // start: every instance as "gauge[n]"; snapshot: file
+    std::vector<std::string> gauges;
+    std::string file;
+};
+
+class TimelineWriter {
+public:
+    // In text mode a call that changes nothing (a repeated play of a playing loop, a stop of
+    // a silent one) and that its instance also made on the cycle before is folded into one
+    // summary line, unless `every_call`; JSON always has every call.
+    TimelineWriter(FILE *out, bool json, bool every_call) : out_(out), json_(json), every_call_(every_call) {}
+    void write_step(uint32_t cycle, const std::vector<TimelineEvent> &events);
+    void finish();  // flush folded repeats
+
+    static std::string text_line(const TimelineEvent &event);
+    static std::string json_line(const TimelineEvent &event);
+    static std::string call_text(const TimelineEvent &event);
+
+private:
+    struct Repeat {
+        TimelineEvent last;
+        uint32_t more = 0;  // folded calls after the printed one
+    };
+    void flush_repeat(const Repeat &repeat);
+    FILE *out_;
+    bool json_;
+    bool every_call_;
+    bool header_done_ = false;
+    std::map<std::string, Repeat> repeats_;
+};
+
+std::string json_string(const std::string &text);
+std::string instance_label(const std::string &gauge, int instance);
+
+}  // namespace bench
