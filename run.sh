@@ -10,6 +10,8 @@ build_all
 mkdir -p dist
 cp "$BUILD_DIR/gauges/VQT7_Boomcue.gau" "$BUILD_DIR/gauges/VQT7_Drag_Drone.gau" dist/
 ls -l dist/*.gau
+# The release zip, laid out as it installs.
+python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --out dist
 wine_start
 trap wine_stop EXIT
 wine "$BUILD_DIR/bin/gauge_inspect.exe" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Release checks: two clean builds of the modules, from two copies of the source in different
+# folders, must give byte-identical .gau files and an identical zip; each module must import
+# exactly its short list of Windows and C library functions, carry no thread-local data or
+# start-up sections, and stay within 8 KiB. Exits non-zero when any check fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+OBJDUMP=i686-w64-mingw32-objdump
+MAX_BYTES=8192
+MODULES=(VQT7_Boomcue VQT7_Drag_Drone)
+# Exactly what each module may import, as dll:function, the dll in lower case.
+declare -A EXPECTED_IMPORTS=(
+  [VQT7_Boomcue]="kernel32.dll:FreeLibrary kernel32.dll:GetModuleHandleA kernel32.dll:GetProcAddress kernel32.dll:LoadLibraryA msvcrt.dll:atof msvcrt.dll:sprintf user32.dll:wsprintfA"
+  [VQT7_Drag_Drone]="kernel32.dll:FreeLibrary kernel32.dll:GetModuleHandleA kernel32.dll:GetProcAddress kernel32.dll:LoadLibraryA"
+)
+ALLOWED_SECTIONS=" .text .data .bss .rdata .edata .idata .rsrc .reloc "
+
+passed=0
+failed=0
+pass() { echo "ok:   $*"; passed=$((passed + 1)); }
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+check() {  # check "what" command...
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vqt7-release.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# The second copy of the source sits at another depth under another name, so that a source or
+# build path that leaked into a module would make the two differ.
+source_a=$PWD
+source_b=$work/second/copy/of/vqt7-source
+mkdir -p "$source_b"
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$source_b"
+else
+  tar --exclude='./build*' --exclude=./dist -cf - . | tar -xf - -C "$source_b"
+fi
+
+build_modules() {  # build_modules source build
+  (cd "$1" && cmake --preset default -B "$2" -DVQT7_BUILD_TESTS=OFF >/dev/null &&
+    cmake --build "$2" -j 2 >/dev/null)
+}
+echo "Building the modules twice: $work/a and $work/b"
+build_modules "$source_a" "$work/a/build"
+build_modules "$source_b" "$work/b/elsewhere/build-two"
+gauges_a=$work/a/build/gauges
+gauges_b=$work/b/elsewhere/build-two/gauges
+
+for module in "${MODULES[@]}"; do
+  file=$module.gau
+  check "$file: identical from both builds" cmp -s "$gauges_a/$file" "$gauges_b/$file"
+  check "$file: no build or source path inside" \
+    bash -c '! grep -a -q -e "$1" -e "$2" "$3"' _ "$work" "$source_a" "$gauges_a/$file"
+
+  size=$(stat -c %s "$gauges_a/$file")
+  check "$file: $size bytes, at most $MAX_BYTES" test "$size" -le "$MAX_BYTES"
+
+  imports=$($OBJDUMP -p "$gauges_a/$file" | awk '
+    /DLL Name:/ { dll = tolower($3); next }
+    /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print dll ":" $3 }' | sort | tr '\n' ' ')
+  expected=$(tr ' ' '\n' <<<"${EXPECTED_IMPORTS[$module]}" | sort | tr '\n' ' ')
+  echo "      $file imports: $imports"
+  check "$file: imports exactly its list" test "$imports" = "$expected"
+
+  header=$($OBJDUMP -p "$gauges_a/$file")
+  check "$file: no thread-local data directory" grep -q 'Entry 9 00000000 00000000' <<<"$header"
+  check "$file: no time stamp in the file header" grep -q 'Time/Date.*1970' <<<"$header"
+  sections=$($OBJDUMP -h "$gauges_a/$file" | awk '$1 ~ /^[0-9]+$/ { print $2 }' | tr '\n' ' ')
+  unexpected=""
+  for section in $sections; do
+    [[ $ALLOWED_SECTIONS == *" $section "* ]] || unexpected+=" $section"
+  done
+  check "$file: no start-up sections (sections: $sections)" test -z "$unexpected"
+done
+
+python3 "$source_a/scripts/package_release.py" --gauges "$gauges_a" --out "$work/a/dist" >/dev/null
+python3 "$source_b/scripts/package_release.py" --gauges "$gauges_b" --out "$work/b/dist" >/dev/null
+zip_name=$(cd "$work/a/dist" && ls VQT7-gauges-*.zip)
+check "$zip_name: identical from both builds" cmp -s "$work/a/dist/$zip_name" "$work/b/dist/$zip_name"
+mkdir "$work/unpacked"
+(cd "$work/unpacked" && python3 -m zipfile -e "$work/a/dist/$zip_name" .)
+check "$zip_name: laid out as it installs" test -f "$work/unpacked/Gauges/VQT7_Boomcue.gau" -a \
+  -f "$work/unpacked/Gauges/VQT7_Drag_Drone.gau" -a -f "$work/unpacked/READ-ME.txt" -a \
+  -f "$work/unpacked/CHANGELOG.txt"
+check "$zip_name: checksums match every file" \
+  bash -c 'cd "$1" && tr -d "\r" <SHA256SUMS.txt | sha256sum --quiet -c - && test "$(wc -l <SHA256SUMS.txt)" -eq 4' \
+  _ "$work/unpacked"
+check "$zip_name: the modules in it are the built ones" \
+  cmp -s "$work/unpacked/Gauges/VQT7_Boomcue.gau" "$gauges_a/VQT7_Boomcue.gau"
+
+echo "release checks: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

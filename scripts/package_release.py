@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""Packs the two built gauge modules, the end users' READ-ME, the changelog and the SHA-256
+sums of every file into dist/VQT7-gauges-<version>.zip, laid out as it installs.
+
+The same modules give the same zip, byte for byte: entries in a fixed order with a fixed date,
+fixed attributes and no build paths. The version is the project's, from CMakeLists.txt.
+"""
+import argparse
+import hashlib
+import pathlib
+import re
+import sys
+import zipfile
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+MODULES = ("VQT7_Boomcue.gau", "VQT7_Drag_Drone.gau")
+# Zip dates have no time zone and start in 1980; every entry carries this one.
+FIXED_DATE = (2004, 7, 29, 0, 0, 0)
+
+READ_ME = """\
+VQT7 sound cue gauges {version}
+{underline}
+
+Two gauges for Microsoft Flight Simulator 2004 that add sound cues to an aircraft:
+
+  VQT7_Boomcue.gau     shows a small readout of the frequency it watches (1xx.xx) and plays
+                       sound\\QX\\Supersonic.wav once when that frequency is set to 124.00. It
+                       plays again only after the frequency has been tuned to 124.05 or higher
+                       (it is also armed when the gauge is first drawn after loading).
+  VQT7_Drag_Drone.gau  keeps sound\\QX\\Speed_Brake.wav looping while the simulator's
+                       variable 326 is above 8000 and variable 61 above 100, and stops it when
+                       variable 326 falls below 8000. It shows only a black square.
+
+The gauges need nothing but Windows itself and the GaugeSound library (see 3). They work on
+any Windows that runs the simulator.
+
+
+1. Copy the gauges
+------------------
+
+Copy the two files from the Gauges folder of this package into ONE of these folders:
+
+  - the simulator's Gauges folder, for every aircraft, for example
+      C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\Gauges
+  - or the panel folder of one aircraft, for that aircraft only, for example
+      C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\Aircraft\\<aircraft>\\panel
+    (if that aircraft's panel.cfg is only an "alias=" line, use the panel folder it names).
+
+
+2. Add the gauges to the aircraft's panel.cfg
+---------------------------------------------
+
+Make a copy of the aircraft's panel\\panel.cfg first. Then open it with Notepad. A gauge line
+reads   gaugeNN=module!gauge, x, y, width, height
+where NN is the next free number in that section (00, 01, ...), x and y place the gauge's top
+left corner in pixels and width and height its size. A gauge runs only while the panel that
+holds it is in use: put the lines in the main panel window, and in the virtual cockpit too if
+you fly from it.
+
+2D panel: in the main panel window's section, usually [Window00], after its last gauge line
+(here 07 and 08 are the next free numbers; use yours):
+
+  gauge07=VQT7_Boomcue!VQT7_Boomcue, 10, 10, 41, 10
+  gauge08=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1
+
+Virtual cockpit: in the aircraft's existing [Vcockpit01] section (x and y are pixels on that
+section's texture; pick a spot that the cockpit model does not show, or where you want the
+readout), after its last gauge line:
+
+  gauge12=VQT7_Boomcue!VQT7_Boomcue, 10, 10, 41, 10
+  gauge13=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1
+
+VQT7_Drag_Drone draws only a black square, so 1 x 1 pixel keeps it out of sight. Both the 2D
+panel and the virtual cockpit may hold the gauges at once: a cue still plays once, and the loop
+is not doubled.
+
+
+3. Sound files and the GaugeSound library
+-----------------------------------------
+
+The gauges play their sounds through the third-party GaugeSound library, which this package
+does not contain. Install it as its own instructions say: GaugeSound.dll goes into the
+simulator's main folder, the one that holds FS9.exe, for example
+  C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\GaugeSound.dll
+
+The sound files are not in this package either. They must be at these paths, relative to the
+simulator's main folder:
+
+  sound\\QX\\Supersonic.wav
+  sound\\QX\\Speed_Brake.wav
+
+that is, for example C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\sound\\QX\\Supersonic.wav.
+
+Without GaugeSound the gauges still load and run: the readout shows the frequency, and there
+is simply no sound. Nothing crashes and no message appears. What happens when a sound file is
+missing is GaugeSound's business; the gauges pass it the two paths above unchanged.
+
+
+4. Uninstall
+------------
+
+Remove the gaugeNN lines you added from panel.cfg (or put back your copy of panel.cfg), then
+delete VQT7_Boomcue.gau and VQT7_Drag_Drone.gau from the folder you copied them to. Leave
+GaugeSound.dll and the sound files in place if other add-ons use them.
+
+
+5. Checking the download
+------------------------
+
+SHA256SUMS.txt lists the SHA-256 checksum of every other file in this package. On Windows:
+  certutil -hashfile Gauges\\VQT7_Boomcue.gau SHA256
+"""
+
+CHANGELOG = """\
+VQT7 sound cue gauges: changes
+==============================
+
+{version}
+  - First release: VQT7_Boomcue (frequency readout, one-shot cue at 124.00, armed again at
+    124.05 and above) and VQT7_Drag_Drone (looping speed-brake sound).
+  - Each gauge is under 8 KiB and needs only Windows' own KERNEL32, USER32 and msvcrt.dll.
+  - Without the GaugeSound library, or with one lacking an entry point, the gauges stay silent
+    where they would call it and never crash.
+"""
+
+
+def project_version(cmake_lists: pathlib.Path) -> str:
+    match = re.search(r"project\(\s*\S+\s+VERSION\s+([0-9][0-9.]*)", cmake_lists.read_text())
+    if not match:
+        sys.exit(f"error: no project VERSION in {cmake_lists}")
+    return match.group(1)
+
+
+def windows_text(text: str) -> bytes:
+    """End users open these in Notepad: CRLF line ends, plain ASCII."""
+    return text.replace("\n", "\r\n").encode("ascii")
+
+
+def release_files(gauges: pathlib.Path, version: str):
+    files = []
+    for name in MODULES:
+        path = gauges / name
+        if not path.is_file():
+            sys.exit(f"error: {path} is missing; build the modules first")
+        files.append(("Gauges/" + name, path.read_bytes()))
+    files.append(("READ-ME.txt", windows_text(READ_ME.format(version=version, underline="=" * (22 + len(version))))))
+    files.append(("CHANGELOG.txt", windows_text(CHANGELOG.format(version=version))))
+    sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
+    files.append(("SHA256SUMS.txt", windows_text(sums)))
+    return files
+
+
+def write_zip(path: pathlib.Path, files) -> None:
+    path.parent.mkdir(parents=True, exist_ok=True)
+    with zipfile.ZipFile(path, "w") as archive:
+        for name, data in files:
+            entry = zipfile.ZipInfo(name, date_time=FIXED_DATE)
+            entry.compress_type = zipfile.ZIP_DEFLATED
+            entry.create_system = 0          # MS-DOS: no Unix owner or mode bits
+            entry.external_attr = 0x20       # the archive attribute only
+            archive.writestr(entry, data, compresslevel=9)
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--gauges", type=pathlib.Path, default=ROOT / "build" / "gauges",
+                        help="folder holding the two built .gau files")
+    parser.add_argument("--out", type=pathlib.Path, default=ROOT / "dist", help="where the zip goes")
+    args = parser.parse_args()
+
+    version = project_version(ROOT / "CMakeLists.txt")
+    target = args.out / f"VQT7-gauges-{version}.zip"
+    files = release_files(args.gauges, version)
+    write_zip(target, files)
+    digest = hashlib.sha256(target.read_bytes()).hexdigest()
+    print(f"{target}: {target.stat().st_size} bytes, {len(files)} files, sha256 {digest}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
