@@ -15,3 +15,7 @@ python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --out dist
 wine_start
 trap wine_stop EXIT
 wine "$BUILD_DIR/bin/gauge_inspect.exe" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau
+# The bench's demo on both modules: the timeline, then the faces and the sound it rendered.
+wine "$BUILD_DIR/bin/gaugebench.exe" --snapshot dist/demo.png --scale 4 --audio dist/demo.wav \
+  --sounds "$BUILD_DIR/demo-sounds" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau
+ls -l dist/demo.png dist/demo.wav

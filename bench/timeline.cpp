@@ -217,7 +217,7 @@ void TimelineWriter::flush_repeat(const Repeat &repeat)
 {
     if (!repeat.more)
         return;
-    fprintf(out_, "%s, again on every cycle to here (%u more)\n", text_line(repeat.last).c_str(), repeat.more);
+    fprintf(out_, "%s  [the same on every cycle to here: %u more]\n", text_line(repeat.last).c_str(), repeat.more);
 }
 
 void TimelineWriter::write_step(uint32_t cycle, const std::vector<TimelineEvent> &events)

@@ -250,9 +250,9 @@ TEST(BenchTimeline, TextFoldsRepeatedCallsThatChangeNothing)
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_NE(lines[1].find("     0  sound    G[1] update: stop(\"SPBR\") -> not playing"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find("     4  sound"), std::string::npos) << lines[2];
-    EXPECT_NE(lines[2].find("again on every cycle to here (4 more)"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find("[the same on every cycle to here: 4 more]"), std::string::npos) << lines[2];
     EXPECT_NE(lines[3].find("     6  sound"), std::string::npos) << lines[3];
-    EXPECT_NE(lines[4].find("(1 more)"), std::string::npos) << lines[4];
+    EXPECT_NE(lines[4].find(": 1 more]"), std::string::npos) << lines[4];
 }
 
 }  // namespace
