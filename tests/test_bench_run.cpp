@@ -137,6 +137,8 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
         {"unprovided host service", quote(rogue), 3,
          "error: Rogue_Service[1] (" + rogue + ") called the host service at byte 44 of PANELS, which the bench "
          "does not provide (it provides only the variable fetch at byte 160) during update at 0.000 s (cycle 0)"},
+        {"gauge that crashes", quote(exe_folder() + "..\\test-gauges\\Rogue_Crash.gau"), 4,
+         "error: Rogue_Crash[1] (" + exe_folder() + "..\\test-gauges\\Rogue_Crash.gau) crashed: exception 0xC0000005"},
         {"output that cannot be written", "--snapshot " + quote(dir + "nowhere\\x.png") + " " + both_modules(), 1,
          "error: cannot write " + dir + "nowhere\\x.png"},
     };

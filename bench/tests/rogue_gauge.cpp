@@ -1,19 +1,33 @@
-// A test-only gauge module that calls a host service no bench provides: the PANELS entry at
-// byte 44, on its first update. It exists to check the bench's report of that fault.
+// Test-only gauge modules that misbehave on their first update, to check how the bench reports
+// it: Rogue_Service calls the PANELS entry at byte 44, which no bench provides; Rogue_Crash
+// (built with ROGUE_CRASH) writes through a null pointer.
 #include <windows.h>
 
 #include "host_panel.h"
 
 extern "C" GAUGE_IMPORT_TABLE ImportTable;
 
+#ifdef ROGUE_CRASH
+static volatile uintptr_t service_id_null;  // 0, and the compiler cannot know it
+#endif
+
 static void HOST_CALL rogue_callback(GAUGEHDR *, int32_t service_id, uint32_t)
 {
     typedef void(HOST_CALL * SERVICE)(void);
-    if (service_id == PANEL_SERVICE_PRE_UPDATE)
-        ((SERVICE *)ImportTable.panels)[44 / 4]();
+    if (service_id != PANEL_SERVICE_PRE_UPDATE)
+        return;
+#ifdef ROGUE_CRASH
+    *(volatile uint32_t *)service_id_null = 1;
+#else
+    ((SERVICE *)ImportTable.panels)[44 / 4]();
+#endif
 }
 
+#ifdef ROGUE_CRASH
+static char rogue_name[] = "Rogue_Crash";
+#else
 static char rogue_name[] = "Rogue_Service";
+#endif
 static MOUSERECT rogue_mouse[] = {{.rect_type = MOUSE_RECT_EOL, .box = {0, 0, 0, 0}, .cursor = -1, .host_data_24 = {}}};
 static GAUGEHDR rogue_header = {
     .gauge_header_version = 800,
