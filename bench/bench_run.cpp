@@ -250,6 +250,8 @@ static void unprovided_service(uint32_t byte_offset)
 
 static LONG WINAPI gauge_crashed(EXCEPTION_POINTERS *pointers)
 {
+    if (!active_runner)
+        return EXCEPTION_CONTINUE_SEARCH;
     char text[160];
     snprintf(text, sizeof text, "crashed: exception 0x%08lX at address %p",
              (unsigned long)pointers->ExceptionRecord->ExceptionCode, pointers->ExceptionRecord->ExceptionAddress);
@@ -449,6 +451,7 @@ void Runner::call(GaugeRun &gauge, const char *phase, int32_t service)
     current_gauge_ = &gauge;
     current_phase_ = phase;
     panel_host::call_gauge(gauge.instance, service);
+    current_gauge_ = 0;
     collect_sounds(&gauge, phase);
 }
 
@@ -535,9 +538,11 @@ int Runner::run()
         }
         for (GaugeRun &gauge : gauges_) {
             call(gauge, "update", PANEL_SERVICE_PRE_UPDATE);
-            current_phase_ = "string update";
             for (size_t s = 0; s < gauge.instance.strings.size(); ++s) {
+                current_gauge_ = &gauge;
+                current_phase_ = "string update";
                 panel_host::update_string(gauge.instance, gauge.instance.strings[s]);
+                current_gauge_ = 0;
                 collect_sounds(&gauge, "string update");
                 const std::string &text = gauge.instance.strings[s].text;
                 if (text != gauge.texts[s]) {
@@ -562,7 +567,6 @@ int Runner::run()
         step_.push_back(event(EventKind::Kill, &gauge));
         call(gauge, "kill", PANEL_SERVICE_PRE_KILL);
     }
-    current_gauge_ = 0;
     current_phase_ = "unload";
     for (panel_host::Module &module : modules_)
         panel_host::unload_module(module);

@@ -274,7 +274,8 @@ TEST(BenchDemo, TextTimelineListsEveryReadoutChange)
                      }));
 }
 
-// The PNG's pixels, read back through its stored blocks.
+// The PNG's pixels, read back through its stored blocks, checking what a PNG reader checks:
+// signature, 8-bit RGB header, every chunk's CRC, the zlib header and its Adler-32.
 struct Pixels {
     uint32_t width = 0, height = 0;
     std::vector<uint8_t> rgb;
@@ -285,32 +286,50 @@ struct Pixels {
     }
 };
 
-bool read_png(const std::string &path, Pixels &pixels)
+::testing::AssertionResult read_png(const std::string &path, Pixels &pixels)
 {
     std::vector<uint8_t> png = read_file(path);
-    if (png.size() < 33)
-        return false;
+    const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (png.size() < 33 || memcmp(png.data(), signature, 8) != 0 || memcmp(&png[12], "IHDR", 4) != 0)
+        return ::testing::AssertionFailure() << "no PNG signature and header";
     auto be32 = [&](size_t at) { return (uint32_t)(png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3]); };
     pixels.width = be32(16);
     pixels.height = be32(20);
+    if (png[24] != 8 || png[25] != 2)
+        return ::testing::AssertionFailure() << "not 8-bit RGB";
     std::vector<uint8_t> zlib, raw;
-    for (size_t at = 8; at + 12 <= png.size(); at += 12 + be32(at))
+    size_t at = 8;
+    for (; at + 12 <= png.size(); at += 12 + be32(at)) {
+        uint32_t length = be32(at);
+        if (at + 12 + length > png.size() || bench::crc32(&png[at + 4], length + 4) != be32(at + 8 + length))
+            return ::testing::AssertionFailure() << "bad chunk or CRC at byte " << at;
         if (memcmp(&png[at + 4], "IDAT", 4) == 0)
-            zlib.insert(zlib.end(), png.begin() + at + 8, png.begin() + at + 8 + be32(at));
-    for (size_t z = 2; z + 5 <= zlib.size();) {
-        size_t length = zlib[z + 1] | (zlib[z + 2] << 8);
-        raw.insert(raw.end(), zlib.begin() + z + 5, zlib.begin() + z + 5 + length);
-        bool last = zlib[z] & 1;
-        z += 5 + length;
-        if (last)
-            break;
+            zlib.insert(zlib.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
     }
+    if (at != png.size() || memcmp(&png[png.size() - 8], "IEND", 4) != 0)
+        return ::testing::AssertionFailure() << "does not end with IEND";
+    if (zlib.size() < 6 || (zlib[0] * 256 + zlib[1]) % 31 != 0)
+        return ::testing::AssertionFailure() << "bad zlib header";
+    size_t z = 2;
+    for (bool last = false; !last;) {
+        size_t length = zlib[z + 1] | (zlib[z + 2] << 8);
+        if ((zlib[z] & 6) != 0 || (uint16_t)~length != (zlib[z + 3] | (zlib[z + 4] << 8)) || z + 5 + length > zlib.size())
+            return ::testing::AssertionFailure() << "bad stored block at " << z;
+        raw.insert(raw.end(), zlib.begin() + z + 5, zlib.begin() + z + 5 + length);
+        last = zlib[z] & 1;
+        z += 5 + length;
+    }
+    if (z + 4 != zlib.size() || bench::adler32(raw.data(), raw.size()) != (uint32_t)(zlib[z] << 24 | zlib[z + 1] << 16 | zlib[z + 2] << 8 | zlib[z + 3]))
+        return ::testing::AssertionFailure() << "bad Adler-32";
     size_t stride = pixels.width * 3 + 1;
     if (raw.size() != pixels.height * stride)
-        return false;
-    for (uint32_t y = 0; y < pixels.height; ++y)
+        return ::testing::AssertionFailure() << "pixel data does not fit the header";
+    for (uint32_t y = 0; y < pixels.height; ++y) {
+        if (raw[y * stride] != 0)
+            return ::testing::AssertionFailure() << "row " << y << " filter " << (int)raw[y * stride];
         pixels.rgb.insert(pixels.rgb.end(), raw.begin() + y * stride + 1, raw.begin() + (y + 1) * stride);
-    return true;
+    }
+    return ::testing::AssertionSuccess();
 }
 
 TEST(BenchDemo, SnapshotShowsTheBackgroundAndTheReadoutText)
