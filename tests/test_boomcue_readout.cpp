@@ -7,7 +7,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <chrono>
 #include <cmath>
 
 using namespace panel_host;
@@ -224,53 +223,6 @@ TEST_F(ReadoutTest, WritesAtMostNineBytesIntoThePoisonedBuffer)
         for (size_t i = length + 1; i < TEXT_BUFFER_BYTES; ++i)
             ASSERT_EQ((uint8_t)buffer[i], TEXT_POISON) << "byte " << i;
     }
-    kill(gauge);
-}
-
-// What the readout costs per update next to the formatting it cannot avoid: the same
-// wsprintfA, atof and sprintf from the same C runtime, on the same values. Printed for the
-// record; the bound only catches a readout that does something expensive on every call.
-TEST_F(ReadoutTest, CostNextToFormattingAlone)
-{
-    typedef double(__cdecl * ATOF)(const char *);
-    LoadedModule loaded(BOOMCUE_FILE);
-    Instance gauge = loaded.instance();
-    initialize(gauge);
-    draw(gauge);
-    HMODULE crt = GetModuleHandleA("msvcrt.dll");
-    ASSERT_NE(crt, nullptr) << "the module runs on msvcrt";
-    auto crt_atof = (ATOF)(void *)GetProcAddress(crt, "atof");
-    CRT_SPRINTF print = crt_sprintf();
-    ASSERT_TRUE(crt_atof && print);
-
-    ELEMENT_STRING *element = gauge.strings.at(0).element;
-    char buffer[TEXT_BUFFER_BYTES];
-    element->string = buffer;
-    using clock = std::chrono::steady_clock;
-    double best_readout = 1e30, best_alone = 1e30;
-    for (int round = 0; round < 3; ++round) {
-        auto start = clock::now();
-        for (uint32_t v = 0; v <= 0xFFFF; ++v) {
-            element->source_var[0].value.bits = v;
-            element->update_cb(element);
-        }
-        auto middle = clock::now();
-        for (uint32_t v = 0; v <= 0xFFFF; ++v) {
-            char digits[16];
-            wsprintfA(digits, "1%d%d.%d%d", (int)((v >> 12) & 0xF), (int)((v >> 8) & 0xF),
-                      (int)((v >> 4) & 0xF), (int)(v & 0xF));
-            volatile float rounded = (float)crt_atof(digits);
-            print(buffer, "%.2f", (double)rounded);
-        }
-        auto end = clock::now();
-        best_readout = std::min(best_readout, std::chrono::duration<double>(middle - start).count());
-        best_alone = std::min(best_alone, std::chrono::duration<double>(end - middle).count());
-    }
-    double ratio = best_readout / best_alone;
-    printf("readout %.3f us per update, formatting alone %.3f us, ratio %.3f\n",
-           best_readout / 65536 * 1e6, best_alone / 65536 * 1e6, ratio);
-    RecordProperty("readout_to_formatting_ratio", std::to_string(ratio));
-    EXPECT_LT(ratio, 3.0);
     kill(gauge);
 }
 

@@ -7,25 +7,7 @@ using namespace test_support;
 
 namespace {
 
-struct ModuleCase {
-    const char *file;
-    std::vector<uint32_t> tokens;  // module variables in declaration order
-};
-
-const ModuleCase MODULES[] = {
-    {BOOMCUE_FILE, {3, 4, 5, 8, 0, 875}},
-    {DRAGDRONE_FILE, {325, 61, 326}},
-};
-
 class DispatchTest : public HostTest, public ::testing::WithParamInterface<ModuleCase> {};
-
-std::vector<uint32_t> fetched_tokens()
-{
-    std::vector<uint32_t> tokens;
-    for (const Fetch &fetch : fetches())
-        tokens.push_back(fetch.token);
-    return tokens;
-}
 
 TEST_P(DispatchTest, UpdateFetchesEveryModuleVariableInOrder)
 {
@@ -114,65 +96,7 @@ TEST_P(DispatchTest, FirstKillUnloadsTheLibraryAndTheOtherInstanceBindsItAgain)
     EXPECT_FALSE(sound_library_loaded());
 }
 
-TEST_P(DispatchTest, SurvivesALibraryThatIsMissingOrLacksAnEntryPoint)
-{
-    // Each variant: what the kill's journal must show. A missing entry point is skipped.
-    struct Variant {
-        const char *name;
-        std::vector<std::string> kill_calls;
-    };
-    const Variant variants[] = {
-        {"absent", {}},
-        {"no_play", {"terminate()"}},
-        {"no_stop", {"terminate()"}},
-        {"no_terminate", {}},
-    };
-    for (const Variant &variant : variants) {
-        SCOPED_TRACE(variant.name);
-        reset_host();
-        ASSERT_TRUE(use_sound_library(variant.name));
-        LoadedModule loaded(GetParam().file);
-        Instance gauge = loaded.instance();
-        initialize(gauge);
-        set_var(326, 9000.0);  // drag cue: would play
-        set_var(61, 150.0);
-        set_var_bits(870, 0x2400);  // frequency cue: would play
-        for (int i = 0; i < 3; ++i)
-            cycle(gauge);
-        set_var(326, 10.0);  // drag cue: would stop
-        cycle(gauge);
-        uint32_t mark = sound_mark();
-        kill(gauge);
-        EXPECT_EQ(sound_calls(mark), variant.kill_calls);
-        EXPECT_FALSE(sound_library_loaded());
-    }
-}
-
-TEST_P(DispatchTest, MisalignedHostStackIsRealignedBeforeCallingOut)
-{
-    LoadedModule loaded(GetParam().file);
-    Instance gauge = loaded.instance();
-    gauge.misaligned_stack = true;
-    set_var(326, 9000.0);
-    set_var(61, 150.0);
-    set_var_bits(870, 0x2400);
-    initialize(gauge);
-    cycle(gauge);
-    cycle(gauge);
-    kill(gauge);
-    std::vector<SOUND_EVENT> events = sound_events(0);
-    int calls = 0;
-    for (const SOUND_EVENT &event : events) {
-        if (event.kind == SOUND_EVENT_ATTACH || event.kind == SOUND_EVENT_DETACH)
-            continue;
-        ++calls;
-        // A 16-byte aligned call leaves the stack at 12 mod 16 once the return address is pushed.
-        EXPECT_EQ(event.stack_mod16, 12u) << "event kind " << event.kind;
-    }
-    EXPECT_GE(calls, 2) << "a play and the terminate at least";
-}
-
-INSTANTIATE_TEST_SUITE_P(BothModules, DispatchTest, ::testing::ValuesIn(MODULES),
+INSTANTIATE_TEST_SUITE_P(BothModules, DispatchTest, ::testing::ValuesIn(MODULE_CASES),
                          [](const auto &info) {
                              return std::string(info.param.file).substr(5, 4);
                          });

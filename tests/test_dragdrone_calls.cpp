@@ -11,13 +11,6 @@ using namespace test_support;
 
 namespace {
 
-const uint32_t TOKEN_UNUSED = 325;
-const uint32_t TOKEN_GATE = 61;
-const uint32_t TOKEN_TRIGGER = 326;
-
-const char PLAY[] = "play(sound\\QX\\Speed_Brake.wav,SPBR,1)";
-const char STOP[] = "stop(SPBR)";
-
 uint64_t bits_of(double value)
 {
     uint64_t bits;
@@ -102,9 +95,9 @@ const Calls EXPECTED[4][4] = {
 std::vector<std::string> calls_of(Calls calls)
 {
     if (calls == PLAY_CALL)
-        return {PLAY};
+        return {PLAY_LOOP};
     if (calls == STOP_CALL)
-        return {STOP};
+        return {STOP_LOOP};
     return {};
 }
 
@@ -118,9 +111,9 @@ std::vector<std::string> update_calls(Instance &gauge)
 
 void set_values(uint64_t trigger, uint64_t gate, uint64_t unused)
 {
-    set_var_bits(TOKEN_TRIGGER, trigger);
-    set_var_bits(TOKEN_GATE, gate);
-    set_var_bits(TOKEN_UNUSED, unused);
+    set_var_bits(DRAG_TOKEN_TRIGGER, trigger);
+    set_var_bits(DRAG_TOKEN_GATE, gate);
+    set_var_bits(DRAG_TOKEN_UNUSED, unused);
 }
 
 class DragDroneCallTest : public HostTest {};
@@ -170,7 +163,7 @@ TEST_F(DragDroneCallTest, PlayAndStopCarryExactArguments)
     initialize(gauge);
     set_values(bits_of(9000.0), bits_of(150.0), 0);
     update(gauge);
-    set_var(TOKEN_TRIGGER, 10.0);
+    set_var(DRAG_TOKEN_TRIGGER, 10.0);
     update(gauge);
     kill(gauge);
 

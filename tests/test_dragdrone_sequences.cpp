@@ -10,13 +10,6 @@ using namespace test_support;
 
 namespace {
 
-const uint32_t TOKEN_UNUSED = 325;
-const uint32_t TOKEN_GATE = 61;
-const uint32_t TOKEN_TRIGGER = 326;
-
-const char PLAY[] = "play(sound\\QX\\Speed_Brake.wav,SPBR,1)";
-const char STOP[] = "stop(SPBR)";
-
 // One update: the values the host returns, the calls it must make, and whether the loop
 // plays afterwards.
 struct Step {
@@ -38,15 +31,15 @@ const double ABOVE_100 = nextafter(100.0, INFINITY);
 const Sequence SEQUENCES[] = {
     {"starts when the trigger rises above 8000 with the gate above 100",
      {
-         {0.0, 150.0, {STOP}, false},
-         {7999.0, 150.0, {STOP}, false},
+         {0.0, 150.0, {STOP_LOOP}, false},
+         {7999.0, 150.0, {STOP_LOOP}, false},
          {8000.0, 150.0, {}, false},
-         {ABOVE_8000, 150.0, {PLAY}, true},
-         {9000.0, 150.0, {PLAY}, true},
+         {ABOVE_8000, 150.0, {PLAY_LOOP}, true},
+         {9000.0, 150.0, {PLAY_LOOP}, true},
      }},
     {"keeps playing when the gate falls to 100 or below",
      {
-         {9000.0, 150.0, {PLAY}, true},
+         {9000.0, 150.0, {PLAY_LOOP}, true},
          {9000.0, 100.0, {}, true},
          {9000.0, 50.0, {}, true},
          {9000.0, NAN, {}, true},
@@ -55,27 +48,27 @@ const Sequence SEQUENCES[] = {
      }},
     {"starts late when the gate passes 100 while the trigger is above 8000",
      {
-         {0.0, 50.0, {STOP}, false},
+         {0.0, 50.0, {STOP_LOOP}, false},
          {9000.0, 50.0, {}, false},
          {9000.0, 100.0, {}, false},
-         {9000.0, ABOVE_100, {PLAY}, true},
-         {9000.0, 150.0, {PLAY}, true},
+         {9000.0, ABOVE_100, {PLAY_LOOP}, true},
+         {9000.0, 150.0, {PLAY_LOOP}, true},
      }},
     {"stops when the trigger falls below 8000, whatever the gate",
      {
-         {9000.0, 150.0, {PLAY}, true},
+         {9000.0, 150.0, {PLAY_LOOP}, true},
          {8000.0, 150.0, {}, true},
-         {BELOW_8000, 150.0, {STOP}, false},
-         {BELOW_8000, 150.0, {STOP}, false},
-         {9000.0, 150.0, {PLAY}, true},
-         {-INFINITY, 50.0, {STOP}, false},
+         {BELOW_8000, 150.0, {STOP_LOOP}, false},
+         {BELOW_8000, 150.0, {STOP_LOOP}, false},
+         {9000.0, 150.0, {PLAY_LOOP}, true},
+         {-INFINITY, 50.0, {STOP_LOOP}, false},
      }},
     {"a trigger held at exactly 8000 neither starts nor stops the loop",
      {
          {8000.0, 150.0, {}, false},
          {8000.0, INFINITY, {}, false},
          {8000.0, 150.0, {}, false},
-         {9000.0, 150.0, {PLAY}, true},
+         {9000.0, 150.0, {PLAY_LOOP}, true},
          {8000.0, 150.0, {}, true},
          {8000.0, 50.0, {}, true},
          {8000.0, 150.0, {}, true},
@@ -83,7 +76,7 @@ const Sequence SEQUENCES[] = {
     {"a NaN trigger neither starts nor stops the loop",
      {
          {NAN, 150.0, {}, false},
-         {9000.0, 150.0, {PLAY}, true},
+         {9000.0, 150.0, {PLAY_LOOP}, true},
          {NAN, 150.0, {}, true},
          {NAN, 50.0, {}, true},
      }},
@@ -105,9 +98,9 @@ TEST_F(DragDroneLoopTest, FollowsTheTriggerAndTheGate)
             snprintf(row, sizeof row, "step %u: trigger %.17g, gate %.17g", (unsigned)i,
                      step.trigger, step.gate);
             SCOPED_TRACE(row);
-            set_var(TOKEN_TRIGGER, step.trigger);
-            set_var(TOKEN_GATE, step.gate);
-            set_var(TOKEN_UNUSED, (double)i * 5000.0);  // no effect, whatever it holds
+            set_var(DRAG_TOKEN_TRIGGER, step.trigger);
+            set_var(DRAG_TOKEN_GATE, step.gate);
+            set_var(DRAG_TOKEN_UNUSED, (double)i * 5000.0);  // no effect, whatever it holds
             uint32_t mark = sound_mark();
             cycle(gauge);
             EXPECT_EQ(sound_calls(mark), step.calls);
@@ -127,8 +120,8 @@ TEST_F(DragDroneLoopTest, RepeatedPlayCallsLeaveOneLoop)
     Instance second = loaded.instance();
     initialize(first);
     initialize(second);
-    set_var(TOKEN_TRIGGER, 9000.0);
-    set_var(TOKEN_GATE, 150.0);
+    set_var(DRAG_TOKEN_TRIGGER, 9000.0);
+    set_var(DRAG_TOKEN_GATE, 150.0);
     uint32_t mark = sound_mark();
     for (int round = 0; round < 20; ++round) {
         cycle(first);
@@ -136,9 +129,9 @@ TEST_F(DragDroneLoopTest, RepeatedPlayCallsLeaveOneLoop)
         EXPECT_EQ(playing_sounds(), std::vector<std::string>{"SPBR"}) << "round " << round;
     }
     // The gate closing and opening again while the trigger holds does not start a second one.
-    set_var(TOKEN_GATE, 100.0);
+    set_var(DRAG_TOKEN_GATE, 100.0);
     cycle(first);
-    set_var(TOKEN_GATE, 150.0);
+    set_var(DRAG_TOKEN_GATE, 150.0);
     cycle(first);
     EXPECT_EQ(playing_sounds(), std::vector<std::string>{"SPBR"});
 
@@ -159,8 +152,8 @@ TEST_F(DragDroneLoopTest, KillTerminatesTheLoopAndUnloadsTheLibrary)
     LoadedModule loaded(DRAGDRONE_FILE);
     Instance gauge = loaded.instance();
     initialize(gauge);
-    set_var(TOKEN_TRIGGER, 9000.0);
-    set_var(TOKEN_GATE, 150.0);
+    set_var(DRAG_TOKEN_TRIGGER, 9000.0);
+    set_var(DRAG_TOKEN_GATE, 150.0);
     cycle(gauge);
     cycle(gauge);
     ASSERT_EQ(playing_sounds(), std::vector<std::string>{"SPBR"});

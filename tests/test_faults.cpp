@@ -12,10 +12,6 @@ using namespace test_support;
 
 namespace {
 
-const char PLAY_CUE[] = "play(sound\\QX\\Supersonic.wav,,0)";
-const char PLAY_LOOP[] = "play(sound\\QX\\Speed_Brake.wav,SPBR,1)";
-const char STOP_LOOP[] = "stop(SPBR)";
-
 // Values under which each module calls the library on the next cycle, and under which it
 // stays quiet (the readout re-arms, the loop is stopped).
 void set_sounding()

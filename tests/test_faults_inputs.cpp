@@ -15,26 +15,6 @@ using namespace test_support;
 
 namespace {
 
-const char PLAY_LOOP[] = "play(sound\\QX\\Speed_Brake.wav,SPBR,1)";
-const char STOP_LOOP[] = "stop(SPBR)";
-
-struct ModuleCase {
-    const char *file;
-    std::vector<uint32_t> tokens;  // module variables in declaration order
-};
-
-const ModuleCase MODULES[] = {
-    {BOOMCUE_FILE, {3, 4, 5, 8, 0, 875}},
-    {DRAGDRONE_FILE, {325, 61, 326}},
-};
-
-std::vector<uint32_t> fetched_tokens()
-{
-    std::vector<uint32_t> tokens;
-    for (const Fetch &fetch : fetches())
-        tokens.push_back(fetch.token);
-    return tokens;
-}
 
 uint16_t x87_control_word()
 {
@@ -144,7 +124,7 @@ TEST_P(RandomServiceTest, OnlyTheFourActedOnCodesChangeAnything)
     EXPECT_GT(counts[3], 200);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothModules, RandomServiceTest, ::testing::ValuesIn(MODULES),
+INSTANTIATE_TEST_SUITE_P(BothModules, RandomServiceTest, ::testing::ValuesIn(MODULE_CASES),
                          [](const auto &info) { return std::string(info.param.file).substr(5, 4); });
 
 // ---------------------------------------------------------------------------------------------

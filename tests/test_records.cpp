@@ -165,21 +165,6 @@ struct Records {
     return ::testing::AssertionSuccess();
 }
 
-struct ModuleCase {
-    const char *file;
-    std::vector<uint32_t> tokens;  // module variables in declaration order
-};
-
-void PrintTo(const ModuleCase &module, std::ostream *out)
-{
-    *out << module.file;
-}
-
-const ModuleCase MODULES[] = {
-    {BOOMCUE_FILE, {3, 4, 5, 8, 0, 875}},
-    {DRAGDRONE_FILE, {325, 61, 326}},
-};
-
 class RecordsTest : public HostTest, public ::testing::WithParamInterface<ModuleCase> {};
 
 TEST_P(RecordsTest, ImportTableIsEmptyUntilTheHostWritesIt)
@@ -380,7 +365,7 @@ TEST_P(RecordsTest, ModuleVariablesHoldOnlyTheirTokensUntilTheFirstFetch)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothModules, RecordsTest, ::testing::ValuesIn(MODULES),
+INSTANTIATE_TEST_SUITE_P(BothModules, RecordsTest, ::testing::ValuesIn(MODULE_CASES),
                          [](const auto &info) { return std::string(info.param.file).substr(5, 4); });
 
 class BoomcueRecordsTest : public HostTest {};

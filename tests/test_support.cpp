@@ -5,6 +5,19 @@
 
 namespace test_support {
 
+const ModuleCase MODULE_CASES[2] = {
+    {BOOMCUE_FILE, {3, 4, 5, 8, 0, 875}},
+    {DRAGDRONE_FILE, {325, 61, 326}},
+};
+
+std::vector<uint32_t> fetched_tokens()
+{
+    std::vector<uint32_t> tokens;
+    for (const panel_host::Fetch &fetch : panel_host::fetches())
+        tokens.push_back(fetch.token);
+    return tokens;
+}
+
 std::string exe_folder()
 {
     char exe[MAX_PATH];

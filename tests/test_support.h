@@ -14,6 +14,30 @@
 
 namespace test_support {
 
+// The gauges' sound calls, as sound_calls() writes them.
+inline const char PLAY_CUE[] = "play(sound\\QX\\Supersonic.wav,,0)";
+inline const char PLAY_LOOP[] = "play(sound\\QX\\Speed_Brake.wav,SPBR,1)";
+inline const char STOP_LOOP[] = "stop(SPBR)";
+
+// The drag cue's variables.
+constexpr uint32_t DRAG_TOKEN_UNUSED = 325;
+constexpr uint32_t DRAG_TOKEN_GATE = 61;
+constexpr uint32_t DRAG_TOKEN_TRIGGER = 326;
+
+// Each module and its module variables' tokens in declaration order.
+struct ModuleCase {
+    const char *file;
+    std::vector<uint32_t> tokens;
+};
+inline void PrintTo(const ModuleCase &module, std::ostream *out)
+{
+    *out << module.file;
+}
+extern const ModuleCase MODULE_CASES[2];
+
+// The tokens of the variable fetches since the log was last cleared, in order.
+std::vector<uint32_t> fetched_tokens();
+
 // The folder of the running test program, with a trailing backslash.
 std::string exe_folder();
 // Where the build left a gauge module, by file name.
