@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The main job: builds both gauge modules, leaves them in dist/, and runs them in the
-# stand-in host to show what it finds.
+# The main job: builds both gauge modules, leaves them and the release zip in dist/, and runs
+# the bench's demo on them.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
@@ -14,7 +14,6 @@ ls -l dist/*.gau
 python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --out dist
 wine_start
 trap wine_stop EXIT
-wine "$BUILD_DIR/bin/gauge_inspect.exe" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau
 # The bench's demo on both modules: the timeline, then the faces and the sound it rendered.
 wine "$BUILD_DIR/bin/gaugebench.exe" --snapshot dist/demo.png --scale 4 --audio dist/demo.wav \
   --sounds "$BUILD_DIR/demo-sounds" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau
