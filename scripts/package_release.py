@@ -60,19 +60,20 @@ you fly from it.
 2D panel: in the main panel window's section, usually [Window00], after its last gauge line
 (here 07 and 08 are the next free numbers; use yours):
 
-  gauge07=VQT7_Boomcue!VQT7_Boomcue, 10, 10, 41, 10
+  gauge07=VQT7_Boomcue!VQT7_Boomcue, 10, 10, 40, 40
   gauge08=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1
 
 Virtual cockpit: in the aircraft's existing [Vcockpit01] section (x and y are pixels on that
 section's texture; pick a spot that the cockpit model does not show, or where you want the
 readout), after its last gauge line:
 
-  gauge12=VQT7_Boomcue!VQT7_Boomcue, 10, 10, 41, 10
+  gauge12=VQT7_Boomcue!VQT7_Boomcue, 10, 10, 40, 40
   gauge13=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1
 
-VQT7_Drag_Drone draws only a black square, so 1 x 1 pixel keeps it out of sight. Both the 2D
-panel and the virtual cockpit may hold the gauges at once: a cue still plays once, and the loop
-is not doubled.
+VQT7_Boomcue is a 40 x 40 black square with the readout along its top; a width and height
+other than 40, 40 scale it. VQT7_Drag_Drone draws only a black square, so 1 x 1 pixel keeps
+it out of sight. Both the 2D panel and the virtual cockpit may hold the gauges at once: a cue
+still plays once, and the loop is not doubled.
 
 
 3. Sound files and the GaugeSound library
