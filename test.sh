@@ -6,8 +6,8 @@ source scripts/common.sh
 
 ensure_tools
 build_all
+# Two clean builds give identical modules and zip; imports and sizes stay within bounds.
+scripts/check_release.sh
 wine_start
 trap wine_stop EXIT
 ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error -j 2
-# Two clean builds give identical modules and zip; imports and sizes stay within bounds.
-scripts/check_release.sh

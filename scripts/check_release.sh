@@ -92,5 +92,5 @@ check "$zip_name: checksums match every file" \
 check "$zip_name: the modules in it are the built ones" \
   cmp -s "$work/unpacked/Gauges/VQT7_Boomcue.gau" "$gauges_a/VQT7_Boomcue.gau"
 
-echo "release checks: $passed passed, $failed failed"
+echo "release: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
