@@ -1,7 +1,9 @@
-// PNG encoding: signature, IHDR, one IDAT holding a zlib stream of stored blocks, IEND.
+// PNG encoding: signature, IHDR, one IDAT holding a zlib stream of filtered scanlines, IEND.
 #include "png_writer.h"
 
 #include <stdio.h>
+
+#include "deflate.h"
 
 namespace bench {
 
@@ -46,29 +48,38 @@ static void put_chunk(std::vector<uint8_t> &out, const char *type, const std::ve
     put32(out, crc32(out.data() + start, out.size() - start));
 }
 
+// Each scanline goes out with whichever of the filters None, Sub and Up leaves the smallest sum
+// of bytes read as signed: runs of one colour and rows repeating the row above become zeros.
 std::vector<uint8_t> encode_png(uint32_t width, uint32_t height, const std::vector<uint8_t> &rgb)
 {
-    // Raw scanlines, each led by filter type 0 (none).
-    std::vector<uint8_t> raw;
-    raw.reserve((size_t)height * (width * 3 + 1));
+    size_t stride = (size_t)width * 3;
+    std::vector<uint8_t> raw, candidate[3];
+    raw.reserve((size_t)height * (stride + 1));
     for (uint32_t y = 0; y < height; ++y) {
-        raw.push_back(0);
-        const uint8_t *row = rgb.data() + (size_t)y * width * 3;
-        raw.insert(raw.end(), row, row + (size_t)width * 3);
+        const uint8_t *row = rgb.data() + y * stride;
+        const uint8_t *above = y ? row - stride : 0;
+        int best = 0;
+        uint32_t best_cost = UINT32_MAX;
+        for (int filter = 0; filter < 3; ++filter) {
+            std::vector<uint8_t> &line = candidate[filter];
+            line.assign(1, (uint8_t)filter);
+            uint32_t cost = 0;
+            for (size_t x = 0; x < stride; ++x) {
+                uint8_t predicted = filter == 1 ? (x >= 3 ? row[x - 3] : 0) : filter == 2 && above ? above[x] : 0;
+                uint8_t value = (uint8_t)(row[x] - predicted);
+                line.push_back(value);
+                cost += value < 128 ? value : 256 - value;
+            }
+            if (cost < best_cost) {
+                best_cost = cost;
+                best = filter;
+            }
+        }
+        raw.insert(raw.end(), candidate[best].begin(), candidate[best].end());
     }
     std::vector<uint8_t> zlib = {0x78, 0x01};  // deflate, 32K window, no preset dictionary
-    size_t offset = 0;
-    do {
-        size_t length = raw.size() - offset < 65535 ? raw.size() - offset : 65535;
-        bool last = offset + length == raw.size();
-        zlib.push_back(last ? 1 : 0);  // BFINAL, BTYPE 00 (stored)
-        zlib.push_back((uint8_t)length);
-        zlib.push_back((uint8_t)(length >> 8));
-        zlib.push_back((uint8_t)~length);
-        zlib.push_back((uint8_t)(~length >> 8));
-        zlib.insert(zlib.end(), raw.begin() + offset, raw.begin() + offset + length);
-        offset += length;
-    } while (offset < raw.size());
+    std::vector<uint8_t> compressed = deflate_fixed(raw.data(), raw.size());
+    zlib.insert(zlib.end(), compressed.begin(), compressed.end());
     put32(zlib, adler32(raw.data(), raw.size()));
 
     std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
