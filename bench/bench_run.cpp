@@ -146,19 +146,6 @@ bool parse_options(const std::vector<std::string> &args, Options &options, std::
     return true;
 }
 
-static bool read_text_file(const std::string &path, std::string &text)
-{
-    FILE *file = fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, got);
-    fclose(file);
-    return true;
-}
-
 // Creates (or empties) an output file now, so a bad path fails before the run, not after it.
 static bool check_writable(const std::string &path)
 {
@@ -283,12 +270,13 @@ void Runner::fail_in_gauge(const std::string &what, int code)
 
 bool Runner::load_scenario()
 {
-    std::string text, message;
-    if (!read_text_file(options_.scenario_path, text)) {
+    std::vector<uint8_t> bytes;
+    std::string message;
+    if (!read_file(options_.scenario_path, bytes)) {
         error(EXIT_USAGE, "cannot read the scenario file " + options_.scenario_path);
         return false;
     }
-    if (!parse_scenario(text, options_.scenario_path, scenario_, message)) {
+    if (!parse_scenario(std::string(bytes.begin(), bytes.end()), options_.scenario_path, scenario_, message)) {
         error(EXIT_USAGE, message);
         return false;
     }

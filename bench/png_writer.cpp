@@ -102,4 +102,18 @@ bool write_file(const std::string &path, const std::vector<uint8_t> &bytes)
     return fclose(file) == 0 && written;
 }
 
+bool read_file(const std::string &path, std::vector<uint8_t> &bytes)
+{
+    FILE *file = fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    bool read = !ferror(file);
+    fclose(file);
+    return read;
+}
+
 }  // namespace bench

@@ -15,6 +15,8 @@ uint32_t adler32(const uint8_t *data, size_t size);
 
 // `rgb` holds width * height * 3 bytes, rows top to bottom.
 std::vector<uint8_t> encode_png(uint32_t width, uint32_t height, const std::vector<uint8_t> &rgb);
+// Whole-file reads and writes for the bench's inputs and outputs.
 bool write_file(const std::string &path, const std::vector<uint8_t> &bytes);
+bool read_file(const std::string &path, std::vector<uint8_t> &bytes);
 
 }  // namespace bench

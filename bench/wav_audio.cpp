@@ -7,6 +7,8 @@
 
 #include <map>
 
+#include "png_writer.h"
+
 namespace bench {
 
 static uint32_t get16(const uint8_t *p) { return p[0] | (p[1] << 8); }
@@ -135,19 +137,6 @@ std::vector<uint8_t> encode_wav(const std::vector<float> &mono)
     return wav_bytes(AUDIO_RATE, 1, 16, data);
 }
 
-static bool read_bytes(const std::string &path, std::vector<uint8_t> &bytes)
-{
-    FILE *file = fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    fclose(file);
-    return true;
-}
-
 std::vector<float> mix_cues(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir,
                             std::vector<std::string> &warnings)
 {
@@ -159,7 +148,7 @@ std::vector<float> mix_cues(const std::vector<AudioCue> &cues, double length, co
         std::vector<uint8_t> bytes;
         std::string error;
         std::vector<float> &samples = sounds[cue.path];
-        if (!read_bytes(file, bytes))
+        if (!read_file(file, bytes))
             warnings.push_back("warning: cannot open sound file " + file + ": it stays silent");
         else if (!decode_wav(bytes, samples, error))
             warnings.push_back("warning: cannot read sound file " + file + " (" + error + "): it stays silent");
