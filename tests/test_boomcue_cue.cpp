@@ -1,52 +1,35 @@
 // The frequency cue of VQT7_Boomcue as the host drives it: when the one-shot plays over
-// sequences of frequencies, the latch shared by every instance, the exact play call, and the
-// readout callback's result on both host stack alignments.
-#include "test_support.h"
-
+// sequences of frequencies, the latch shared by every instance, and the exact play call.
 #include <ctype.h>
 
-#include <cmath>
 #include <sstream>
+
+#include "test_support.h"
 
 using namespace panel_host;
 using namespace test_support;
 
 namespace {
 
-const uint32_t FREQUENCY_TOKEN = 870;  // the readout element's source variable
-
-// Play events recorded since `mark`.
-int plays_since(uint32_t mark)
-{
-    int plays = 0;
-    for (const SOUND_EVENT &event : sound_events(mark))
-        plays += event.kind == SOUND_EVENT_PLAY;
-    return plays;
-}
-
-// One host update at the given frequency; true when it played the cue.
-bool update_at(Instance &gauge, uint64_t bcd)
+// One host update at the given frequency: 'P' when it played the cue, '-' when it called
+// nothing, '?' for anything else.
+char update_at(Instance &gauge, uint64_t bcd)
 {
     set_var_bits(FREQUENCY_TOKEN, bcd);
     uint32_t mark = sound_mark();
     update(gauge);
-    int plays = plays_since(mark);
-    EXPECT_LE(plays, 1) << "one update plays the cue at most once";
-    return plays == 1;
+    std::vector<std::string> calls = sound_calls(mark);
+    return calls.empty() ? '-' : calls == std::vector<std::string>{PLAY_CUE} ? 'P' : '?';
 }
 
-std::string readout_text(Instance &gauge)
-{
-    return gauge.strings.at(0).text;
-}
-
-// A scenario: hex BCD words are host updates at that frequency, "D" is a draw. `plays` has one
-// mark per update: 'P' where the cue plays, '-' where it does not.
+// A scenario over two instances of the gauge: hex BCD words are host updates of the first
+// instance at that frequency, "D" is its draw; "2:" before either is the second instance.
+// `plays` has one mark per update. The latch is module-wide: both instances share one cue.
 struct Sequence {
     const char *name;
     const char *steps;
     const char *plays;
-    const char *last_text;  // the readout after the last update
+    const char *last_text;  // the first instance's readout after its last update
 };
 
 // "1800 D" first: a draw at 118.00 uses up the first-draw re-arm, so later draws cannot arm
@@ -73,6 +56,9 @@ const Sequence SEQUENCES[] = {
     {"no draw at all", "2400 2400 2400", "P--", "124.00"},
     {"first draw before any update", "D 2400 2400 D 2400", "P--", "124.00"},
     {"second draw does not re-arm", "1800 D 2400 D 2400 D D 2400", "-P--", "124.00"},
+    {"two instances share one cue", "D 2400 2:2400 2:D 2:2400 2400 2:2405 2400 2:2400", "P----P-", "124.00"},
+    {"the module's first draw re-arms, from either instance", "2400 2:2400 2:D 2400 D 2:D 2400 2:2400",
+     "P-P--", "124.00"},
 };
 
 void PrintTo(const Sequence &row, std::ostream *out)
@@ -86,20 +72,24 @@ TEST_P(CueSequenceTest, PlaysWhereExpected)
 {
     const Sequence &row = GetParam();
     LoadedModule loaded(BOOMCUE_FILE);
-    Instance gauge = loaded.instance();
-    ASSERT_EQ(gauge.strings.size(), 1u);
-    initialize(gauge);
+    Instance gauges[2] = {loaded.instance(), loaded.instance()};
+    ASSERT_EQ(gauges[0].strings.size(), 1u);
+    initialize(gauges[0]);
+    initialize(gauges[1]);
     std::istringstream steps(row.steps);
     std::string step, plays;
     while (steps >> step) {
+        Instance &gauge = gauges[step.compare(0, 2, "2:") == 0];
+        step = step.substr(step.find(':') + 1);
         if (step == "D")
             draw(gauge);
         else
-            plays += update_at(gauge, std::stoull(step, nullptr, 16)) ? 'P' : '-';
+            plays += update_at(gauge, std::stoull(step, nullptr, 16));
     }
     EXPECT_EQ(plays, row.plays) << row.name << ": " << row.steps;
-    EXPECT_EQ(readout_text(gauge), row.last_text) << row.name;
-    kill(gauge);
+    EXPECT_EQ(gauges[0].strings.at(0).text, row.last_text) << row.name;
+    kill(gauges[1]);
+    kill(gauges[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boomcue, CueSequenceTest, ::testing::ValuesIn(SEQUENCES),
@@ -111,119 +101,18 @@ INSTANTIATE_TEST_SUITE_P(Boomcue, CueSequenceTest, ::testing::ValuesIn(SEQUENCES
                              return name;
                          });
 
-class CueTest : public HostTest {};
-
-TEST_F(CueTest, TwoInstancesShareOneCue)
+TEST(CueTest, WholeLifeCallsCarryExactArguments)
 {
-    LoadedModule loaded(BOOMCUE_FILE);
-    Instance first = loaded.instance();
-    Instance second = loaded.instance();
-    initialize(first);
-    initialize(second);
-    draw(first);   // the module's first draw
-    EXPECT_TRUE(update_at(first, 0x2400));
-    EXPECT_FALSE(update_at(second, 0x2400)) << "the first instance's cue disarmed both";
-    draw(second);  // this instance's first draw, but not the module's: no re-arm
-    EXPECT_FALSE(update_at(second, 0x2400));
-    EXPECT_FALSE(update_at(first, 0x2400));
-    EXPECT_FALSE(update_at(second, 0x2405));
-    EXPECT_TRUE(update_at(first, 0x2400)) << "the second instance re-armed both";
-    EXPECT_FALSE(update_at(second, 0x2400));
-    kill(first);
-    kill(second);
-}
-
-TEST_F(CueTest, FirstDrawReArmsOncePerLoadedModule)
-{
-    // Each load starts armed and gets its own first-draw re-arm, once for all its instances.
-    for (int load = 0; load < 2; ++load) {
-        SCOPED_TRACE("load " + std::to_string(load));
-        ASSERT_EQ(GetModuleHandleA(BOOMCUE_FILE), nullptr) << "the previous load is gone";
-        LoadedModule loaded(BOOMCUE_FILE);
-        Instance first = loaded.instance();
-        Instance second = loaded.instance();
-        initialize(first);
-        initialize(second);
-        EXPECT_TRUE(update_at(first, 0x2400)) << "armed at load";
-        EXPECT_FALSE(update_at(second, 0x2400));
-        draw(second);
-        EXPECT_TRUE(update_at(first, 0x2400)) << "the module's first draw re-armed it";
-        draw(first);
-        draw(second);
-        EXPECT_FALSE(update_at(first, 0x2400));
-        EXPECT_FALSE(update_at(second, 0x2400));
-        kill(first);
-        kill(second);
-    }
-}
-
-TEST_F(CueTest, PlayCallArgumentsAreExact)
-{
+    reset_host();
     LoadedModule loaded(BOOMCUE_FILE);
     Instance gauge = loaded.instance();
     initialize(gauge);
-    uint32_t mark = sound_mark();
-    set_var_bits(FREQUENCY_TOKEN, 0x2400);
-    update(gauge);
-    std::vector<SOUND_EVENT> events = sound_events(mark);
-    ASSERT_EQ(events.size(), 1u);
-    const SOUND_EVENT &play = events[0];
-    EXPECT_EQ(play.kind, SOUND_EVENT_PLAY);
-    EXPECT_EQ(play.path_is_null, 0);
-    EXPECT_EQ(play.path_truncated, 0);
-    EXPECT_STREQ(play.path, "sound\\QX\\Supersonic.wav");
-    EXPECT_EQ(play.name_is_null, 0) << "an empty name, never a null pointer";
-    EXPECT_STREQ(play.name, "");
-    EXPECT_EQ(play.loop, 0);
-    EXPECT_EQ(play.effect, SOUND_EFFECT_PLAYED_ONCE);
-    EXPECT_TRUE(playing_sounds().empty()) << "a one-shot leaves nothing playing";
-
-    // The whole life of the gauge: load, one cue per arming, terminate and release at the kill.
     for (uint64_t bcd : {0x2400, 0x2405, 0x2400})
         update_at(gauge, bcd);
     kill(gauge);
-    const std::string cue = "play(sound\\QX\\Supersonic.wav,,0)";
-    EXPECT_EQ(sound_calls(0, true),
-              (std::vector<std::string>{"attach", cue, cue, "terminate()", "detach"}));
-}
-
-TEST_F(CueTest, ReadoutResultIsZeroOnBothStackAlignments)
-{
-    for (bool misaligned : {false, true}) {
-        SCOPED_TRACE(misaligned ? "4-byte aligned host stack" : "16-byte aligned host stack");
-        reset_host();
-        LoadedModule loaded(BOOMCUE_FILE);
-        Instance gauge = loaded.instance();
-        gauge.misaligned_stack = misaligned;
-        initialize(gauge);
-        draw(gauge);
-        // 124.00 plays, 136.97 re-arms, 124.00 plays again, 1210.00 formats the widest.
-        const struct {
-            uint64_t bcd;
-            const char *text;
-            bool plays;
-        } steps[] = {
-            {0x2400, "124.00", true}, {0x3697, "136.97", false}, {0x2400, "124.00", true},
-            {0x2A00, "1210.00", false}, {0xFFFF, "11515.15", false}, {0x2400, "124.00", true},
-        };
-        for (const auto &step : steps) {
-            SCOPED_TRACE(step.text);
-            call_gauge(gauge, PANEL_SERVICE_PRE_UPDATE);
-            set_var_bits(FREQUENCY_TOKEN, step.bcd);
-            uint32_t mark = sound_mark();
-            double result = update_string(gauge, gauge.strings.at(0));
-            EXPECT_EQ(result, 0.0);
-            EXPECT_FALSE(std::signbit(result)) << "+0.0, not -0.0";
-            EXPECT_EQ(readout_text(gauge), step.text);
-            std::vector<SOUND_EVENT> events = sound_events(mark);
-            ASSERT_EQ(events.size(), step.plays ? 1u : 0u);
-            // The module realigns its stack before it calls out: 12 mod 16 once the return
-            // address is pushed.
-            if (step.plays)
-                EXPECT_EQ(events[0].stack_mod16, 12u);
-        }
-        kill(gauge);
-    }
+    // The strings carry every argument: an empty name shows as ",,", a null one as "(null)".
+    // Loaded at PRE_INITIALIZE, one cue per arming, terminated and released at the kill.
+    EXPECT_EQ(sound_calls(0, true), (std::vector<std::string>{"attach", PLAY_CUE, PLAY_CUE, "terminate()", "detach"}));
 }
 
 }  // namespace

@@ -13,27 +13,6 @@ namespace {
 
 const WORD ENGLISH_US = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);  // 1033
 
-const char *const FILES[] = {BOOMCUE_FILE, DRAGDRONE_FILE};
-
-std::string short_name(const ::testing::TestParamInfo<const char *> &info)
-{
-    return std::string(info.param).substr(5, 4);
-}
-
-// The module as the host maps it, released when the test ends.
-struct MappedModule {
-    HMODULE handle;
-    explicit MappedModule(const char *file)
-        : handle(LoadLibraryExA(module_path(file).c_str(), 0, LOAD_WITH_ALTERED_SEARCH_PATH))
-    {
-    }
-    ~MappedModule()
-    {
-        if (handle)
-            FreeLibrary(handle);
-    }
-};
-
 BOOL CALLBACK collect_name(HMODULE, LPCSTR, LPSTR name, LONG_PTR names)
 {
     ((std::set<uintptr_t> *)names)->insert((uintptr_t)name);  // an integer identifier, or a text pointer
@@ -97,10 +76,8 @@ TEST_P(ResourcesTest, BackgroundBitmapIsFortyByFortyBlack)
     int nonzero = 0;
     for (int i = 0; i < 1602; ++i)
         if (pixels[i] != 0 && ++nonzero <= 5)
-            ADD_FAILURE() << (i < 1600 ? "pixel in row " + std::to_string(i / 40) + " from the bottom, column " +
-                                             std::to_string(i % 40)
-                                       : "trailing byte " + std::to_string(i - 1600))
-                          << " is " << (int)pixels[i];
+            ADD_FAILURE() << "byte " << i << " (row " << i / 40 << " from the bottom, column " << i % 40
+                          << ") is " << (int)pixels[i];
     EXPECT_EQ(nonzero, 0);
 }
 
@@ -159,6 +136,6 @@ TEST_P(ResourcesTest, VersionRecordSaysOnePointZero)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothModules, ResourcesTest, ::testing::ValuesIn(FILES), short_name);
+INSTANTIATE_TEST_SUITE_P(BothModules, ResourcesTest, ::testing::ValuesIn(MODULE_FILES), ShortName());
 
 }  // namespace

@@ -9,6 +9,17 @@ const ModuleCase MODULE_CASES[2] = {
     {BOOMCUE_FILE, {3, 4, 5, 8, 0, 875}},
     {DRAGDRONE_FILE, {325, 61, 326}},
 };
+const char *const MODULE_FILES[2] = {BOOMCUE_FILE, DRAGDRONE_FILE};
+
+bool is_boomcue(const char *file)
+{
+    return strcmp(file, BOOMCUE_FILE) == 0;
+}
+
+std::string short_name(const char *file)
+{
+    return std::string(file).substr(5, 4);
+}
 
 std::vector<uint32_t> fetched_tokens()
 {
@@ -49,8 +60,8 @@ std::vector<std::string> sound_calls(uint32_t from, bool with_attach_detach)
 {
     std::vector<std::string> calls;
     for (const SOUND_EVENT &event : panel_host::sound_events(from)) {
-        std::string name = event.name_is_null ? "(null)" : event.name;
-        std::string path = event.path_is_null ? "(null)" : event.path;
+        std::string name = event.name_is_null ? "(null)" : event.name + std::string(event.name_truncated ? "..." : "");
+        std::string path = event.path_is_null ? "(null)" : event.path + std::string(event.path_truncated ? "..." : "");
         switch (event.kind) {
         case SOUND_EVENT_PLAY:
             calls.push_back("play(" + path + "," + name + "," + std::to_string(event.loop) + ")");
@@ -106,6 +117,91 @@ LoadedModule::LoadedModule(const char *file)
 LoadedModule::~LoadedModule()
 {
     panel_host::unload_module(module);
+}
+
+MappedModule::MappedModule(const char *file)
+    : handle(LoadLibraryExA(module_path(file).c_str(), 0, LOAD_WITH_ALTERED_SEARCH_PATH))
+{
+    if (!handle)
+        ADD_FAILURE() << module_path(file) << ": error " << GetLastError();
+}
+
+MappedModule::~MappedModule()
+{
+    if (handle)
+        FreeLibrary(handle);
+}
+
+const IMAGE_NT_HEADERS32 *nt_headers(HMODULE module)
+{
+    auto dos = (const IMAGE_DOS_HEADER *)module;
+    return (const IMAGE_NT_HEADERS32 *)((const uint8_t *)module + dos->e_lfanew);
+}
+
+std::vector<const IMAGE_SECTION_HEADER *> sections(HMODULE module)
+{
+    const IMAGE_NT_HEADERS32 *nt = nt_headers(module);
+    const IMAGE_SECTION_HEADER *first = IMAGE_FIRST_SECTION(nt);
+    std::vector<const IMAGE_SECTION_HEADER *> list;
+    for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+        list.push_back(first + i);
+    return list;
+}
+
+bool inside(HMODULE module, const void *start, size_t size)
+{
+    uintptr_t base = (uintptr_t)module;
+    uintptr_t end = base + nt_headers(module)->OptionalHeader.SizeOfImage;
+    return start && (uintptr_t)start >= base && (uintptr_t)start + size <= end;
+}
+
+DWORD protection(const void *address)
+{
+    MEMORY_BASIC_INFORMATION info = {};
+    if (!VirtualQuery(address, &info, sizeof info))
+        return 0;
+    return info.Protect & 0xFF;
+}
+
+bool writable(const void *start, size_t size)
+{
+    for (const void *at : {start, (const void *)((const uint8_t *)start + size - 1)}) {
+        DWORD page = protection(at);
+        if (page != PAGE_READWRITE && page != PAGE_WRITECOPY)
+            return false;
+    }
+    return true;
+}
+
+bool code_in(HMODULE module, const void *routine)
+{
+    DWORD page = protection(routine);
+    return inside(module, routine, 1) && (page == PAGE_EXECUTE || page == PAGE_EXECUTE_READ ||
+                                          page == PAGE_EXECUTE_READWRITE || page == PAGE_EXECUTE_WRITECOPY);
+}
+
+Snapshot writable_sections(HMODULE module)
+{
+    Snapshot snapshot;
+    snapshot.base = (uintptr_t)module;
+    for (const IMAGE_SECTION_HEADER *section : sections(module))
+        if (section->Characteristics & IMAGE_SCN_MEM_WRITE) {
+            const uint8_t *start = (const uint8_t *)module + section->VirtualAddress;
+            snapshot.sections.push_back({section->VirtualAddress, {start, start + section->Misc.VirtualSize}});
+        }
+    return snapshot;
+}
+
+std::vector<uint32_t> changed_offsets(const Snapshot &before, const Snapshot &after, size_t limit)
+{
+    std::vector<uint32_t> offsets;
+    for (size_t s = 0; s < before.sections.size() && s < after.sections.size(); ++s) {
+        const std::vector<uint8_t> &a = before.sections[s].second, &b = after.sections[s].second;
+        for (size_t i = 0; i < a.size() && i < b.size() && offsets.size() < limit; ++i)
+            if (a[i] != b[i])
+                offsets.push_back(before.sections[s].first + (uint32_t)i);
+    }
+    return offsets;
 }
 
 }  // namespace test_support
