@@ -1,20 +1,11 @@
 // The bench's scenario parser: what each line form yields, and the message a bad line gets.
-#include <gtest/gtest.h>
-
-#include <string.h>
-
 #include "scenario.h"
+#include "test_support.h"
 
 using namespace bench;
+using test_support::bits_of;
 
 namespace {
-
-uint64_t float_bits(double value)
-{
-    uint64_t bits;
-    memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
 
 TEST(BenchScenario, ParsesEveryLineForm)
 {
@@ -46,9 +37,9 @@ TEST(BenchScenario, ParsesEveryLineForm)
     };
     const Expected rows[] = {
         {0, 0, 870, true, 0x2400},  // BCD 124.00 held as an integer
-        {1, 0, 326, false, float_bits(9000.0)},
-        {1, 1, 61, false, float_bits(150.5)},
-        {2, 0, 7, false, float_bits(-25.0)},
+        {1, 0, 326, false, bits_of(9000.0)},
+        {1, 1, 61, false, bits_of(150.5)},
+        {2, 0, 7, false, bits_of(-25.0)},
         {2, 1, 8, true, 0xFFFFFFFFFFFFFFFFull},
     };
     for (const Expected &row : rows) {

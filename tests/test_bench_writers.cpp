@@ -1,12 +1,11 @@
 // The bench's writers and readers on their own: PNG checksums (the whole PNG is read back in
 // test_bench_run), WAV conversion of every supported input format and the refusal of the
-// others, the mixer, and the text timeline's folding of repeated calls.
+// others, and the text timeline's folding of repeated calls. The mixer is checked end to end
+// on the demo's audio in test_bench_run.
 #include <gtest/gtest.h>
 
-#include <math.h>
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
 
 #include "png_writer.h"
 #include "timeline.h"
@@ -117,44 +116,6 @@ TEST(BenchWav, EncodedOutputReadsBack)
     const float expected[] = {0.0f, 0.25f, -0.25f, 1.0f, -1.0f};  // clipped to full scale
     for (size_t i = 0; i < back.size(); ++i)
         EXPECT_NEAR(back[i], expected[i], 0.001) << "sample " << i;
-}
-
-TEST(BenchWav, MixerPlaysOneShotsOnceLoopsUntilStoppedAndWarnsOfMissingFiles)
-{
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    std::string dir = std::string(folder) + "bench_mix_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(dir.c_str(), 0);
-    // 0.1 s of constant +0.5.
-    std::vector<uint8_t> data;
-    for (uint32_t i = 0; i < AUDIO_RATE / 10; ++i)
-        data.insert(data.end(), {0x00, 0x40});
-    ASSERT_TRUE(write_file(dir + "\\tone.wav", wav_bytes(AUDIO_RATE, 1, 16, data)));
-    std::vector<AudioCue> cues = {
-        {"tone.wav", 0.2, false, 0},  // once: 0.2 to 0.3
-        {"tone.wav", 0.5, true, 0.8}, // loop: 0.5 to 0.8
-        {"gone.wav", 0.0, false, 0},  // missing: silent
-    };
-    std::vector<std::string> warnings;
-    std::vector<float> mix = mix_cues(cues, 1.0, dir, warnings);
-    ASSERT_EQ(mix.size(), AUDIO_RATE);
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("gone.wav"), std::string::npos) << warnings[0];
-    auto level = [&](double from, double to) {
-        float peak = 0;
-        for (size_t i = (size_t)llround(from * AUDIO_RATE); i < (size_t)llround(to * AUDIO_RATE); ++i)
-            peak = std::max(peak, mix[i] < 0 ? -mix[i] : mix[i]);
-        return peak;
-    };
-    struct Window {
-        double from, to;
-        bool sound;
-    };
-    const Window windows[] = {{0, 0.2, false}, {0.2, 0.3, true}, {0.3, 0.5, false}, {0.5, 0.8, true}, {0.8, 1.0, false}};
-    for (const Window &window : windows)
-        EXPECT_NEAR(level(window.from, window.to), window.sound ? 0.5 : 0.0, 0.001) << window.from << " to " << window.to;
-    DeleteFileA((dir + "\\tone.wav").c_str());
-    RemoveDirectoryA(dir.c_str());
 }
 
 TEST(BenchTimeline, TextFoldsRepeatedCallsThatChangeNothing)

@@ -115,8 +115,6 @@ public:
         const std::string found(text, length);
         if (found != expected.text)
             problem += " text \"" + found + "\", expected \"" + expected.text + "\";";
-        if (expected.valid_bcd && found != expected.digits)
-            problem += " text differs from the BCD digits " + expected.digits + ";";
         if (length > MAX_TEXT)
             problem += " " + std::to_string(length) + " characters;";
         for (size_t i = length + 1; i < sizeof text; ++i)

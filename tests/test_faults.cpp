@@ -353,17 +353,14 @@ TEST_P(MisalignedStackTest, EveryEntryPointRealignsAndRemovesItsArguments)
     for (uint32_t mod16 : {4u, 8u, 12u}) {
         SCOPED_TRACE("stack " + std::to_string(mod16) + " mod 16 at the call");
         clear_sound_journal();
-        auto routine = [&](GAUGE_ROUTINE fn, const char *what) {
-            EXPECT_EQ(fault_call_misaligned((void *)fn, 0, 0, mod16, 0, 0), 0) << what;
-            EXPECT_EQ(x87_tag_word(), 0xFFFF) << what;
-        };
-        auto service = [&](int32_t code) {
+        // A routine without arguments (code -1), or the gauge callback with a service code.
+        auto call = [&](void *fn, int32_t code) {
             uint32_t args[3] = {(uint32_t)(uintptr_t)gauge.gauge, (uint32_t)code, 0x5A5A5A5Au};
-            EXPECT_EQ(fault_call_misaligned((void *)gauge.gauge->gauge_callback, args, 3, mod16, 0, 0), 0)
-                << "service " << code;
-            EXPECT_EQ(x87_tag_word(), 0xFFFF) << "service " << code;
+            EXPECT_EQ(fault_call_misaligned(fn, args, code < 0 ? 0 : 3, mod16, 0, 0), 0) << "code " << code;
+            EXPECT_EQ(x87_tag_word(), 0xFFFF) << "code " << code;
         };
-        routine(linkage->module_init, "module init");
+        auto service = [&](int32_t code) { call((void *)gauge.gauge->gauge_callback, code); };
+        call((void *)linkage->module_init, -1);
         service(PANEL_SERVICE_PRE_INITIALIZE);
         service(PANEL_SERVICE_PRE_UPDATE);
         for (StringElement &string : gauge.strings) {
@@ -382,7 +379,7 @@ TEST_P(MisalignedStackTest, EveryEntryPointRealignsAndRemovesItsArguments)
         service(PANEL_SERVICE_PRE_DRAW);
         service(7);  // ignored code
         service(PANEL_SERVICE_PRE_KILL);
-        routine(linkage->module_deinit, "module deinit");
+        call((void *)linkage->module_deinit, -1);
 
         // play (readout or loop), terminate; each made from a 16-byte aligned stack.
         int calls = 0;

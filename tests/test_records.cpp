@@ -44,23 +44,19 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-// Compares a record with its image and names every 32-bit word that differs.
+// Compares a record with its image and names the first 16 32-bit words that differ.
 ::testing::AssertionResult matches(const void *record, const Image &image)
 {
-    std::string differences;
+    ::testing::AssertionResult differences = ::testing::AssertionFailure();
     int count = 0;
     for (size_t offset = 0; offset < image.bytes().size(); offset += 4) {
-        uint32_t expected = word_at(image.bytes().data(), offset);
-        uint32_t found = word_at(record, offset);
-        if (expected == found || ++count > 16)
-            continue;
+        uint32_t expected = word_at(image.bytes().data(), offset), found = word_at(record, offset);
         char line[64];
         snprintf(line, sizeof line, "\n  byte %3u: expected %08X, found %08X", (unsigned)offset, expected, found);
-        differences += line;
+        if (expected != found && ++count <= 16)
+            differences << line;
     }
-    if (count == 0)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << count << " word(s) differ:" << differences;
+    return count ? differences << "\n" << count << " word(s) differ" : ::testing::AssertionSuccess();
 }
 
 // The records, found the way the host finds them.

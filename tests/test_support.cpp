@@ -62,25 +62,14 @@ std::vector<std::string> sound_calls(uint32_t from, bool with_attach_detach)
     for (const SOUND_EVENT &event : panel_host::sound_events(from)) {
         std::string name = event.name_is_null ? "(null)" : event.name + std::string(event.name_truncated ? "..." : "");
         std::string path = event.path_is_null ? "(null)" : event.path + std::string(event.path_truncated ? "..." : "");
-        switch (event.kind) {
-        case SOUND_EVENT_PLAY:
+        if (event.kind == SOUND_EVENT_PLAY)
             calls.push_back("play(" + path + "," + name + "," + std::to_string(event.loop) + ")");
-            break;
-        case SOUND_EVENT_STOP:
+        else if (event.kind == SOUND_EVENT_STOP)
             calls.push_back("stop(" + name + ")");
-            break;
-        case SOUND_EVENT_TERMINATE:
+        else if (event.kind == SOUND_EVENT_TERMINATE)
             calls.push_back("terminate()");
-            break;
-        case SOUND_EVENT_ATTACH:
-            if (with_attach_detach)
-                calls.push_back("attach");
-            break;
-        case SOUND_EVENT_DETACH:
-            if (with_attach_detach)
-                calls.push_back("detach");
-            break;
-        }
+        else if (with_attach_detach)
+            calls.push_back(event.kind == SOUND_EVENT_ATTACH ? "attach" : "detach");
     }
     return calls;
 }
