@@ -1,6 +1,6 @@
 // Bad input from the host: random service codes with random extra data, and extreme values in
 // variables a module must ignore. The modules must not crash and must act on nothing but their
-// four codes. (Extreme trigger and gate values are in test_dragdrone_calls, every readout value
+// four codes. (Extreme trigger and gate values are in test_dragdrone, every readout value
 // in test_boomcue_readout.)
 #include <float.h>
 
