@@ -5,10 +5,7 @@
 
 #include "gauge_dispatch.h"
 
-extern "C" {
-extern GAUGE_IMPORT_TABLE ImportTable;
-extern GAUGE_LINKAGE Linkage;
-}
+extern "C" GAUGE_LINKAGE Linkage;
 
 extern GAUGEHDR gauge_header;
 
