@@ -10,6 +10,7 @@
 #include <string>
 
 #include "panel_host.h"
+#include "toolbox.h"
 
 using namespace panel_host;
 
@@ -58,10 +59,7 @@ double ns_per_call(Body body, uint32_t iterations = ITERATIONS)
 
 std::string module_path(const char *file)
 {
-    char exe[MAX_PATH];
-    DWORD length = GetModuleFileNameA(0, exe, sizeof exe);
-    std::string path(exe, length);
-    return path.substr(0, path.find_last_of("\\/") + 1) + "..\\gauges\\" + file;
+    return toolbox::program_folder() + "..\\gauges\\" + file;
 }
 
 bool load(const char *file, Module &module)

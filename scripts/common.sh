@@ -21,14 +21,31 @@ ensure_tools() {
   command -v make >/dev/null || missing+=(make)
   command -v python3 >/dev/null || missing+=(python3)
   [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+  [ -f /usr/include/nlohmann/json.hpp ] || missing+=(nlohmann-json3-dev)
   dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine wine32:i386)
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # A mirror in the middle of a sync can fail one index; try again before going on with
+  # whatever lists arrived.
+  local try
+  for try in 1 2 3; do
+    as_root apt-get update -qq && break
+    echo "apt-get update failed (try $try of 3)" >&2
+    [ "$try" -lt 3 ] && sleep 20
+  done
+  local install=(env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends)
+  if ! as_root "${install[@]}" "${missing[@]}" >/dev/null; then
+    # When one architecture's security index is missing, the 64-bit and 32-bit candidates of a
+    # shared library differ and apt refuses; the release's own suite has both at one version.
+    local suite
+    suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ -n "$suite" ] || return 1
+    echo "Retrying the install from the $suite suite alone" >&2
+    as_root "${install[@]}" -t "$suite" "${missing[@]}" >/dev/null
+  fi
 }
 
 build_all() {

@@ -1,6 +1,8 @@
 // Shared test helpers; see test_support.h.
 #include "test_support.h"
 
+#include "toolbox.h"
+
 #include <stdio.h>
 
 namespace test_support {
@@ -31,10 +33,7 @@ std::vector<uint32_t> fetched_tokens()
 
 std::string exe_folder()
 {
-    char exe[MAX_PATH];
-    DWORD length = GetModuleFileNameA(0, exe, sizeof exe);
-    std::string path(exe, length);
-    return path.substr(0, path.find_last_of("\\/") + 1);
+    return toolbox::program_folder();
 }
 
 std::string module_path(const char *file)
@@ -45,14 +44,8 @@ std::string module_path(const char *file)
 std::vector<uint8_t> read_file(const std::string &path)
 {
     std::vector<uint8_t> bytes;
-    FILE *file = fopen(path.c_str(), "rb");
-    if (!file)
-        return bytes;
-    uint8_t chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    fclose(file);
+    std::string reason;
+    toolbox::read_whole_file(path, bytes, reason);
     return bytes;
 }
 

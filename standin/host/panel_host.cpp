@@ -1,6 +1,8 @@
 // The stand-in panel host.
 #include "panel_host.h"
 
+#include "toolbox.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -262,19 +264,10 @@ void kill(Instance &instance)
 // The journal's mapping stays open for the life of the process.
 SOUND_JOURNAL *sound_journal()
 {
+    static HANDLE mapping;
     static SOUND_JOURNAL *journal;
-    if (journal)
-        return journal;
-    char name[64];
-    snprintf(name, sizeof name, SOUND_JOURNAL_MAPPING_PREFIX "%lu", (unsigned long)GetCurrentProcessId());
-    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, 0, PAGE_READWRITE, 0, SOUND_JOURNAL_BYTES, name);
-    if (!mapping)
-        return 0;
-    journal = (SOUND_JOURNAL *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
-    if (journal && journal->magic != SOUND_JOURNAL_MAGIC) {
-        memset(journal, 0, sizeof *journal);
-        journal->magic = SOUND_JOURNAL_MAGIC;
-    }
+    if (!journal)
+        journal = sound_journal_open(&mapping);
     return journal;
 }
 
@@ -304,13 +297,10 @@ bool sound_library_loaded()
 
 bool use_sound_library(const std::string &variant)
 {
-    char exe[MAX_PATH];
-    DWORD length = GetModuleFileNameA(0, exe, sizeof exe);
-    std::string folder(exe, length);
-    folder = folder.substr(0, folder.find_last_of("\\/") + 1) + "sound\\" + variant;
-    if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+    std::wstring folder = toolbox::program_folder_w() + L"sound\\" + toolbox::widen(variant);
+    if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
         return false;
-    return SetDllDirectoryA(folder.c_str()) != 0;
+    return SetDllDirectoryW(folder.c_str()) != 0;
 }
 
 // Both thunks leave the stack pointer 4 bytes off 16-byte alignment at the call instruction,

@@ -12,23 +12,6 @@
 static HANDLE journal_mapping;
 static SOUND_JOURNAL *journal;
 
-// Opens the process's journal, creating it if the host has not.
-static void journal_open(void)
-{
-    char mapping_name[64];
-    snprintf(mapping_name, sizeof mapping_name, SOUND_JOURNAL_MAPPING_PREFIX "%lu",
-             (unsigned long)GetCurrentProcessId());
-    journal_mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, 0, PAGE_READWRITE, 0,
-                                         SOUND_JOURNAL_BYTES, mapping_name);
-    if (!journal_mapping)
-        return;
-    journal = (SOUND_JOURNAL *)MapViewOfFile(journal_mapping, FILE_MAP_WRITE, 0, 0, 0);
-    if (journal && journal->magic != SOUND_JOURNAL_MAGIC) {
-        memset(journal, 0, sizeof *journal);
-        journal->magic = SOUND_JOURNAL_MAGIC;
-    }
-}
-
 static void journal_close(void)
 {
     if (journal)
@@ -145,7 +128,7 @@ SOUND_EXPORT SOUND_JOURNAL *__cdecl GaugeSoundJournal(void)
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
-        journal_open();
+        journal = sound_journal_open(&journal_mapping);
         if (journal)
             journal->attached = 1;
         journal_add(SOUND_EVENT_ATTACH, 0);

@@ -68,3 +68,28 @@ struct SOUND_JOURNAL {
 #pragma pack(pop)
 
 #define SOUND_JOURNAL_BYTES ((uint32_t)sizeof(SOUND_JOURNAL))
+
+#ifdef _WIN32
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+// Opens this process's journal, creating and initialising it if no one has yet. Both the
+// library and the host call this; whoever comes first creates the mapping. The caller keeps
+// the returned mapping handle open for as long as it reads the journal.
+inline SOUND_JOURNAL *sound_journal_open(HANDLE *mapping_out)
+{
+    char name[64];
+    snprintf(name, sizeof name, SOUND_JOURNAL_MAPPING_PREFIX "%lu", (unsigned long)GetCurrentProcessId());
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, 0, PAGE_READWRITE, 0, SOUND_JOURNAL_BYTES, name);
+    *mapping_out = mapping;
+    if (!mapping)
+        return 0;
+    SOUND_JOURNAL *journal = (SOUND_JOURNAL *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
+    if (journal && journal->magic != SOUND_JOURNAL_MAGIC) {
+        memset(journal, 0, sizeof *journal);
+        journal->magic = SOUND_JOURNAL_MAGIC;
+    }
+    return journal;
+}
+#endif

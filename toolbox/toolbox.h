@@ -1,0 +1,26 @@
+// Small pieces every Windows program of this project shares: the bench, the checker, the
+// stand-in host, the benchmark and the tests. Paths are UTF-8 in the programs' own strings and
+// UTF-16 at every Windows call, so any name Windows allows works.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace toolbox {
+
+// UTF-8 to UTF-16 and back. Invalid UTF-8 becomes U+FFFD; an unpaired surrogate the same.
+std::wstring widen(const std::string &utf8);
+std::string narrow(const std::wstring &wide);
+
+// The folder of the running program, with a trailing backslash.
+std::wstring program_folder_w();
+std::string program_folder();
+
+// Reads a whole file, refusing one larger than `limit` bytes. On failure returns false and a
+// short reason ("cannot open (error 2)", "larger than 16 MB").
+bool read_whole_file(const std::string &path, std::vector<uint8_t> &bytes, std::string &reason,
+                     uint64_t limit = 64ull << 20);
+
+}  // namespace toolbox
