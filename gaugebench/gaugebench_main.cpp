@@ -1,16 +1,23 @@
-// gaugebench: runs built gauge modules on a scenario without the simulator.
+// gaugebench: runs built gauge modules on a scenario without the simulator. The command line
+// arrives in UTF-16 and is held in UTF-8; messages and the timeline go out in UTF-8.
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <windows.h>
 
-#include "bench_run.h"
+#include <exception>
+#include <new>
 
-int main(int argc, char **argv)
+#include "options.h"
+#include "output_file.h"
+#include "runner.h"
+#include "toolbox.h"
+
+static int run(int argc, wchar_t **argv)
 {
-    // Plain line feeds: the output is mostly read on Linux, through the launcher.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(toolbox::narrow(argv[i]));
     bench::Options options;
     std::string error;
     if (!bench::parse_options(args, options, error)) {
@@ -19,7 +26,30 @@ int main(int argc, char **argv)
     }
     if (options.help) {
         fputs(bench::usage_text(), stdout);
-        return bench::EXIT_OK;
+        return fflush(stdout) == 0 ? bench::EXIT_OK : bench::EXIT_RUN_ERROR;
     }
     return bench::run_bench(options, stdout, stderr);
+}
+
+int wmain(int argc, wchar_t **argv)
+{
+    // No dialog boxes: a missing drive or a crash is reported on stderr and the run ends.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    // Plain line feeds: the output is mostly read on Linux, through the launcher.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    std::string failure;
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        failure = "out of memory";
+    } catch (const std::exception &exception) {
+        failure = exception.what();
+    } catch (...) {
+        failure = "an unexpected error";
+    }
+    bench::discard_open_outputs();
+    fprintf(stderr, "gaugebench: error: %s\n", failure.c_str());
+    fflush(stderr);
+    return bench::EXIT_RUN_ERROR;
 }

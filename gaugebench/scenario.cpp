@@ -6,9 +6,50 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <sstream>
 
+#include "toolbox.h"
+
 namespace bench {
+
+// A word echoed in a message: cut short and with control characters escaped, so one bad line
+// still gives one readable line.
+static std::string shown(const std::string &word)
+{
+    return toolbox::printable(word);
+}
+
+// Lines end at CR, LF or CRLF, as editors on every system write them.
+static std::vector<std::string> split_lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+// UTF-16 text, with a byte order mark or told by its NUL bytes between ASCII letters; the parser
+// reads UTF-8 (or any ASCII-compatible code page) only.
+static const char *utf16_kind(const std::string &text)
+{
+    if (text.size() < 2)
+        return 0;
+    unsigned char first = (unsigned char)text[0], second = (unsigned char)text[1];
+    if ((first == 0xFF && second == 0xFE) || (first != 0 && second == 0))
+        return "UTF-16 little-endian";
+    if ((first == 0xFE && second == 0xFF) || (first == 0 && second != 0))
+        return "UTF-16 big-endian";
+    return 0;
+}
 
 static std::vector<std::string> split_words(const std::string &line)
 {
@@ -94,21 +135,27 @@ static std::string format_seconds(double seconds)
     return text;
 }
 
-bool parse_scenario(const std::string &text, const std::string &source, Scenario &scenario,
+bool parse_scenario(const std::string &file_text, const std::string &source, Scenario &scenario,
                     std::string &error)
 {
     scenario = Scenario();
     scenario.source = source;
     bool have_end = false;
-    std::istringstream lines(text);
-    std::string line;
     int number = 0;
     auto fail = [&](int at, const std::string &message) {
         error = source + ":" + std::to_string(at) + ": " + message;
         return false;
     };
-    while (std::getline(lines, line)) {
+    if (const char *kind = utf16_kind(file_text)) {
+        error = source + ": the file is " + kind + " text; save it as UTF-8";
+        return false;
+    }
+    // Notepad starts UTF-8 files with a byte order mark.
+    std::string text = file_text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? file_text.substr(3) : file_text;
+    for (std::string line : split_lines(text)) {
         ++number;
+        if (line.find('\0') != std::string::npos)
+            return fail(number, "a NUL byte in the line (is this a text file?)");
         size_t hash = line.find('#');
         if (hash != std::string::npos)
             line.erase(hash);
@@ -120,7 +167,7 @@ bool parse_scenario(const std::string &text, const std::string &source, Scenario
             ScenarioEvent event{0, number, {}};
             if (words.size() < 2 || !parse_time(words[1], event.time))
                 return fail(number, "expected a time in seconds (0 to 3600) after 'at'" +
-                                        (words.size() < 2 ? std::string() : ", got '" + words[1] + "'"));
+                                        (words.size() < 2 ? std::string() : ", got '" + shown(words[1]) + "'"));
             if (words.size() < 3)
                 return fail(number, "expected TOKEN=VALUE after the time");
             for (size_t i = 2; i < words.size(); ++i) {
@@ -128,12 +175,12 @@ bool parse_scenario(const std::string &text, const std::string &source, Scenario
                 size_t equals = word.find('=');
                 VarSetting setting{};
                 if (equals == std::string::npos)
-                    return fail(number, "expected TOKEN=VALUE, got '" + word + "'");
+                    return fail(number, "expected TOKEN=VALUE, got '" + shown(word) + "'");
                 if (!parse_token(word.substr(0, equals), setting.token))
-                    return fail(number, "expected a token number before '=', got '" + word + "'");
+                    return fail(number, "expected a token number before '=', got '" + shown(word) + "'");
                 if (!parse_value(word.substr(equals + 1), setting))
-                    return fail(number, "expected a decimal or 0x-hex value after '" + word.substr(0, equals + 1) +
-                                            "', got '" + word.substr(equals + 1) + "'");
+                    return fail(number, "expected a decimal or 0x-hex value after '" + shown(word.substr(0, equals + 1)) +
+                                            "', got '" + shown(word.substr(equals + 1)) + "'");
                 for (const VarSetting &earlier : event.settings)
                     if (earlier.token == setting.token)
                         return fail(number, "token " + std::to_string(setting.token) + " is set twice on one line");
@@ -160,15 +207,16 @@ bool parse_scenario(const std::string &text, const std::string &source, Scenario
             request.count = (int)count;
             for (const InstanceRequest &earlier : scenario.instances)
                 if (earlier.gauge == request.gauge)
-                    return fail(number, "instances of '" + request.gauge + "' already given on line " +
+                    return fail(number, "instances of '" + shown(request.gauge) + "' already given on line " +
                                             std::to_string(earlier.line));
             scenario.instances.push_back(request);
         } else {
-            return fail(number, "expected 'at', 'end' or 'instances', got '" + keyword + "'");
+            return fail(number, "expected 'at', 'end' or 'instances', got '" + shown(keyword) + "'");
         }
     }
+    // The implied end keeps to the same limit as a written one.
     if (!have_end)
-        scenario.end_time = scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0;
+        scenario.end_time = std::min(scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0, MAX_END_SECONDS);
     for (const ScenarioEvent &event : scenario.events)
         if (event.time >= scenario.end_time)
             return fail(event.line, "expected a time before the end at " + format_seconds(scenario.end_time) +

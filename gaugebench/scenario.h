@@ -44,7 +44,9 @@ struct Scenario {
     int end_line = 0;                    // 0 when the end was implied
 };
 
-// Parses scenario text. On failure returns false and "SOURCE:LINE: what was expected".
+// Parses a scenario file's bytes: UTF-8 (a byte order mark is skipped), lines ending in CR, LF or
+// CRLF. On failure returns false and "SOURCE:LINE: what was expected"; UTF-16 text is refused
+// with a message naming its encoding.
 bool parse_scenario(const std::string &text, const std::string &source, Scenario &scenario,
                     std::string &error);
 

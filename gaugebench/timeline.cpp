@@ -3,26 +3,9 @@
 
 #include <math.h>
 
-namespace bench {
+#include <nlohmann/json.hpp>
 
-std::string json_string(const std::string &text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += (char)c;
-        } else if (c < 0x20 || c >= 0x7F) {
-            // Gauge text is single-byte and may be anything; keep the output plain ASCII.
-            char escape[8];
-            snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += (char)c;
-        }
-    }
-    return out + "\"";
-}
+namespace bench {
 
 std::string instance_label(const std::string &gauge, int instance)
 {
@@ -140,66 +123,70 @@ std::string TimelineWriter::text_line(const TimelineEvent &event)
     return line;
 }
 
+// The times lead each record in fixed notation with six places, as in the text timeline; every
+// other field, strings above all, is the JSON library's. A gauge's text may hold any bytes:
+// what is not UTF-8 becomes U+FFFD rather than an exception or a line no reader accepts.
 std::string TimelineWriter::json_line(const TimelineEvent &event)
 {
-    char lead[80];
-    snprintf(lead, sizeof lead, "{\"t\":%.6f,\"cycle\":%u,\"event\":\"%s\"", event.time, event.cycle,
-             kind_name(event.kind));
-    std::string line = lead;
+    char lead[128];
+    int lead_length = snprintf(lead, sizeof lead, "{\"t\":%.6f,\"cycle\":%u,\"event\":\"%s\"", event.time,
+                               event.cycle, kind_name(event.kind));
+    if (event.kind == EventKind::Set)
+        snprintf(lead + lead_length, sizeof lead - lead_length, ",\"scenario_t\":%.6f", event.scenario_time);
+    nlohmann::ordered_json rest = nlohmann::ordered_json::object();
     auto who = [&]() {
-        line += ",\"gauge\":" + json_string(event.gauge) + ",\"instance\":" + std::to_string(event.instance);
+        rest["gauge"] = event.gauge;
+        rest["instance"] = event.instance;
     };
     switch (event.kind) {
     case EventKind::Start:
-        line += ",\"cycles_per_second\":" + std::to_string(CYCLES_PER_SECOND) + ",\"gauges\":[";
-        for (size_t i = 0; i < event.gauges.size(); ++i)
-            line += (i ? "," : "") + json_string(event.gauges[i]);
-        line += "]";
+        rest["cycles_per_second"] = CYCLES_PER_SECOND;
+        rest["gauges"] = event.gauges;
         break;
     case EventKind::Set: {
-        char at[48];
-        snprintf(at, sizeof at, ",\"scenario_t\":%.6f,\"vars\":[", event.scenario_time);
-        line += at;
-        for (size_t i = 0; i < event.settings.size(); ++i) {
-            const VarSetting &setting = event.settings[i];
-            line += std::string(i ? "," : "") + "{\"token\":" + std::to_string(setting.token) + ",\"value\":" +
-                    json_string(setting.text) + ",\"as\":\"" + (setting.is_integer ? "integer" : "float") + "\"}";
-        }
-        line += "]";
+        nlohmann::ordered_json vars = nlohmann::ordered_json::array();
+        for (const VarSetting &setting : event.settings)
+            vars.push_back({{"token", setting.token},
+                            {"value", setting.text},
+                            {"as", setting.is_integer ? "integer" : "float"}});
+        rest["vars"] = vars;
         break;
     }
     case EventKind::Sound:
         who();
-        line += ",\"phase\":" + json_string(event.phase) + ",\"call\":" + json_string(event.call);
-        if (event.call == "play")
-            line += ",\"path\":" + json_string(event.path) + ",\"name\":" + json_string(event.name) +
-                    ",\"loop\":" + std::to_string(event.loop);
+        rest["phase"] = event.phase;
+        rest["call"] = event.call;
+        if (event.call == "play") {
+            rest["path"] = event.path;
+            rest["name"] = event.name;
+            rest["loop"] = event.loop;
+        }
         if (event.call == "stop")
-            line += ",\"name\":" + json_string(event.name);
+            rest["name"] = event.name;
         if (event.call == "terminate" || event.call == "unload")
-            line += ",\"count\":" + std::to_string(event.count);
+            rest["count"] = event.count;
         if (event.call != "load" && event.call != "unload")
-            line += ",\"effect\":" + json_string(event.effect);
-        line += ",\"playing\":[";
-        for (size_t i = 0; i < event.playing.size(); ++i)
-            line += (i ? "," : "") + json_string(event.playing[i]);
-        line += "]";
+            rest["effect"] = event.effect;
+        rest["playing"] = event.playing;
         break;
     case EventKind::Text:
         who();
-        line += ",\"element\":" + std::to_string(event.element) + ",\"old\":" + json_string(event.old_text) +
-                ",\"new\":" + json_string(event.new_text);
+        rest["element"] = event.element;
+        rest["old"] = event.old_text;
+        rest["new"] = event.new_text;
         break;
     case EventKind::Kill:
         who();
         break;
     case EventKind::Snapshot:
-        line += ",\"file\":" + json_string(event.file);
+        rest["file"] = event.file;
         break;
     case EventKind::End:
         break;
     }
-    return line + "}";
+    std::string fields = rest.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    // "{...}" without its opening brace follows the lead; an empty object leaves only "}".
+    return std::string(lead) + (fields.size() > 2 ? "," + fields.substr(1) : "}");
 }
 
 static bool changes_nothing(const TimelineEvent &event)
@@ -217,19 +204,21 @@ void TimelineWriter::flush_repeat(const Repeat &repeat)
 {
     if (!repeat.more)
         return;
-    fprintf(out_, "%s  [the same on every cycle to here: %u more]\n", text_line(repeat.last).c_str(), repeat.more);
+    put(text_line(repeat.last) + "  [the same on every cycle to here: " + std::to_string(repeat.more) + " more]");
 }
 
 void TimelineWriter::write_step(uint32_t cycle, const std::vector<TimelineEvent> &events)
 {
     if (json_) {
         for (const TimelineEvent &event : events)
-            fprintf(out_, "%s\n", json_line(event).c_str());
-        fflush(out_);
+            put(json_line(event));
+        flush();
         return;
     }
     if (!header_done_) {
-        fprintf(out_, "%8s %6s  %-8s %s\n", "time s", "cycle", "event", "what");
+        char header[64];
+        snprintf(header, sizeof header, "%8s %6s  %-8s %s", "time s", "cycle", "event", "what");
+        put(header);
         header_done_ = true;
     }
     // Repeats that this step does not continue end here: summarise them before its lines.
@@ -255,9 +244,9 @@ void TimelineWriter::write_step(uint32_t cycle, const std::vector<TimelineEvent>
             }
             repeats_[repeat_key(event)] = Repeat{event, 0};
         }
-        fprintf(out_, "%s\n", text_line(event).c_str());
+        put(text_line(event));
     }
-    fflush(out_);
+    flush();
 }
 
 void TimelineWriter::finish()
@@ -265,7 +254,22 @@ void TimelineWriter::finish()
     for (auto &entry : repeats_)
         flush_repeat(entry.second);
     repeats_.clear();
-    fflush(out_);
+    flush();
+}
+
+// A full disk or a closed pipe shows in the write's or the flush's result; the run checks
+// failed() and ends with one message rather than exit 0 with a cut timeline.
+void TimelineWriter::put(const std::string &line)
+{
+    if (failed_)
+        return;
+    failed_ = fwrite(line.data(), 1, line.size(), out_) != line.size() || fputc('\n', out_) == EOF;
+}
+
+void TimelineWriter::flush()
+{
+    if (!failed_)
+        failed_ = fflush(out_) != 0;
 }
 
 }  // namespace bench

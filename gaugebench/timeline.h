@@ -49,6 +49,8 @@ public:
     TimelineWriter(FILE *out, bool json, bool every_call) : out_(out), json_(json), every_call_(every_call) {}
     void write_step(uint32_t cycle, const std::vector<TimelineEvent> &events);
     void finish();  // flush folded repeats
+    // Whether a write or flush of the timeline failed (a full disk, a closed pipe).
+    bool failed() const { return failed_; }
 
     static std::string text_line(const TimelineEvent &event);
     static std::string json_line(const TimelineEvent &event);
@@ -60,14 +62,16 @@ private:
         uint32_t more = 0;  // folded calls after the printed one
     };
     void flush_repeat(const Repeat &repeat);
+    void put(const std::string &line);
+    void flush();
     FILE *out_;
     bool json_;
     bool every_call_;
     bool header_done_ = false;
+    bool failed_ = false;
     std::map<std::string, Repeat> repeats_;
 };
 
-std::string json_string(const std::string &text);
 std::string instance_label(const std::string &gauge, int instance);
 
 }  // namespace bench

@@ -48,6 +48,48 @@ std::string program_folder()
     return narrow(program_folder_w());
 }
 
+std::wstring full_path_w(const std::string &path)
+{
+    std::wstring wide = widen(path);
+    DWORD needed = GetFullPathNameW(wide.c_str(), 0, 0, 0);
+    if (!needed)
+        return std::wstring();
+    std::wstring full(needed, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), needed, &full[0], 0);
+    if (!length || length >= needed)
+        return std::wstring();
+    full.resize(length);
+    return full;
+}
+
+std::string printable(const std::string &text, size_t limit)
+{
+    size_t cut = text.size();
+    if (cut > limit) {
+        cut = limit;
+        while (cut > 0 && ((unsigned char)text[cut] & 0xC0) == 0x80)
+            --cut;
+    }
+    std::string out;
+    for (size_t i = 0; i < cut; ++i) {
+        unsigned char c = (unsigned char)text[i];
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            snprintf(escape, sizeof escape, "\\x%02X", c);
+            out += escape;
+        } else {
+            out += (char)c;
+        }
+    }
+    return cut < text.size() ? out + "..." : out;
+}
+
 bool read_whole_file(const std::string &path, std::vector<uint8_t> &bytes, std::string &reason,
                      uint64_t limit)
 {

@@ -18,6 +18,15 @@ std::string narrow(const std::wstring &wide);
 std::wstring program_folder_w();
 std::string program_folder();
 
+// The full path of a file, in UTF-16, as Windows resolves it (forward slashes become
+// backslashes, "." and ".." are folded). Empty if it cannot be resolved.
+std::wstring full_path_w(const std::string &path);
+
+// Text from a user's file or command line, fit to echo in a one-line message: control
+// characters escaped (\n, \xNN), cut after `limit` bytes (never inside a UTF-8 sequence)
+// with "..." after.
+std::string printable(const std::string &text, size_t limit = 40);
+
 // Reads a whole file, refusing one larger than `limit` bytes. On failure returns false and a
 // short reason ("cannot open (error 2)", "larger than 16 MB").
 bool read_whole_file(const std::string &path, std::vector<uint8_t> &bytes, std::string &reason,

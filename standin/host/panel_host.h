@@ -43,8 +43,9 @@ struct Instance {
 };
 
 // Loads a gauge module and writes the service table's address into its ImportTable.
-// On failure returns false and a message that names the file and what is wrong with it.
-bool load_module(const std::string &path, Module &module, std::string &error);
+// On failure returns false and a message that names the file and what is wrong with it;
+// `unreadable` tells a module whose records point outside it from one that cannot be loaded.
+bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable = nullptr);
 // Unloads the module. Its instances must have been killed.
 void unload_module(Module &module);
 

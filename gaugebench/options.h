@@ -1,21 +1,19 @@
-// gaugebench's command line and run loop: loads the modules into the stand-in host, runs the
-// scenario at the panel rate in the host's order, and writes the timeline, snapshot and audio.
+// gaugebench's command line: the options a run takes and the exit codes it ends with.
+// Paths are held in UTF-8 and widened at every Windows call.
 #pragma once
-
-#include <stdio.h>
 
 #include <string>
 #include <vector>
 
 namespace bench {
 
-// Exit codes.
+// Exit codes; nothing else ever leaves the bench.
 enum : int {
     EXIT_OK = 0,
-    EXIT_RUN_ERROR = 1,       // a module cannot be loaded, an output cannot be written
+    EXIT_RUN_ERROR = 1,       // a module cannot be loaded, an output cannot be written, out of memory
     EXIT_USAGE = 2,           // bad command line or scenario
     EXIT_UNPROVIDED = 3,      // a gauge called a host service the bench does not provide
-    EXIT_GAUGE_CRASHED = 4,   // a gauge raised an exception
+    EXIT_GAUGE_CRASHED = 4,   // a gauge crashed, or its module cannot be read safely
 };
 
 struct Options {
@@ -26,6 +24,7 @@ struct Options {
     std::string snapshot_path;
     double snapshot_at = -1;        // negative: at the end of the run
     int scale = 1;
+    bool scale_given = false;
     std::string audio_path;
     std::string sounds_dir;
     bool print_demo = false;
@@ -36,7 +35,8 @@ struct Options {
 bool parse_options(const std::vector<std::string> &args, Options &options, std::string &error);
 const char *usage_text();
 
-// Runs the bench; the timeline goes to `out`, warnings and errors to `err`. Returns an exit code.
-int run_bench(const Options &options, FILE *out, FILE *err);
+// Whether two paths name the same file: full paths compared without regard to case, as
+// Windows' file systems do.
+bool same_file_path(const std::string &a, const std::string &b);
 
 }  // namespace bench

@@ -1,0 +1,82 @@
+// Temporary files beside each output, put in place with MoveFileExW.
+#include "output_file.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "toolbox.h"
+
+namespace bench {
+
+static std::vector<OutputFile *> open_outputs;
+
+static std::string error_text(DWORD code)
+{
+    return "error " + std::to_string(code);
+}
+
+bool OutputFile::open(const std::string &target, std::string &reason)
+{
+    discard();
+    std::wstring full = toolbox::full_path_w(target);
+    if (full.empty()) {
+        reason = "cannot resolve the path";
+        return false;
+    }
+    DWORD attributes = GetFileAttributesW(full.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        reason = "it is a folder";
+        return false;
+    }
+    // In the target's folder, so the final move stays on one volume and cannot half-happen.
+    std::wstring folder = full.substr(0, full.find_last_of(L'\\') + 1);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::wstring name = folder + L"~gaugebench-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(attempt) + L".tmp";
+        HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            target_ = target;
+            temporary_ = toolbox::narrow(name);
+            open_outputs.push_back(this);
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            reason = "cannot create a file in its folder (" + error_text(GetLastError()) + ")";
+            return false;
+        }
+    }
+    reason = "cannot create a file in its folder (100 temporary names taken)";
+    return false;
+}
+
+bool OutputFile::commit(std::string &reason)
+{
+    if (!MoveFileExW(toolbox::widen(temporary_).c_str(), toolbox::widen(target_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        reason = "cannot replace it (" + error_text(GetLastError()) + ")";
+        discard();
+        return false;
+    }
+    temporary_.clear();
+    discard();
+    return true;
+}
+
+void OutputFile::discard()
+{
+    if (!temporary_.empty())
+        DeleteFileW(toolbox::widen(temporary_).c_str());
+    temporary_.clear();
+    for (size_t i = 0; i < open_outputs.size(); ++i)
+        if (open_outputs[i] == this)
+            open_outputs.erase(open_outputs.begin() + i--);
+}
+
+void discard_open_outputs()
+{
+    while (!open_outputs.empty())
+        open_outputs.back()->discard();
+}
+
+}  // namespace bench

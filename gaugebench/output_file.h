@@ -1,0 +1,35 @@
+// An output that never destroys an earlier result: the run writes into a temporary file beside
+// the target, which replaces the target only when the whole run has succeeded. A run that fails
+// leaves the target as it was and removes the temporary file.
+#pragma once
+
+#include <string>
+
+namespace bench {
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+    ~OutputFile() { discard(); }
+
+    // Creates an empty temporary file in the target's folder, so that a folder that cannot be
+    // written fails before the run rather than after it. False with a reason on failure.
+    bool open(const std::string &target, std::string &reason);
+    const std::string &target() const { return target_; }
+    const std::string &temporary() const { return temporary_; }
+    // Moves the temporary file over the target. False with a reason on failure (the target is
+    // then as it was, and the temporary file gone).
+    bool commit(std::string &reason);
+    void discard();
+
+private:
+    std::string target_, temporary_;
+};
+
+// Removes every temporary file still open: the exit paths that end the process at once (a gauge
+// that crashed or called a missing service) call this first.
+void discard_open_outputs();
+
+}  // namespace bench

@@ -1,0 +1,479 @@
+// The run: scenario and modules in, the host's order on every panel cycle, outputs out. Every
+// call into gauge code (gauge callbacks and string element updates alike) goes through
+// Runner::call, which notes who is running for a crash report and collects the sound calls.
+#include "runner.h"
+
+#include <math.h>
+#include <windows.h>
+
+#include <list>
+#include <map>
+
+#include "media_shim.h"
+#include "output_file.h"
+#include "panel_host.h"
+#include "scenario.h"
+#include "snapshot.h"
+#include "sound_tracker.h"
+#include "timeline.h"
+#include "toolbox.h"
+#include "wav_audio.h"
+
+namespace bench {
+
+static std::string file_name(const std::string &path)
+{
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+static std::string file_stem(const std::string &path)
+{
+    std::string name = file_name(path);
+    size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+static bool same_text_ignoring_case(const std::string &a, const std::string &b)
+{
+    std::wstring wide_a = toolbox::widen(a), wide_b = toolbox::widen(b);
+    return CompareStringOrdinal(wide_a.c_str(), (int)wide_a.size(), wide_b.c_str(), (int)wide_b.size(), TRUE) ==
+           CSTR_EQUAL;
+}
+
+struct GaugeRun {
+    panel_host::Instance instance;
+    std::string gauge;
+    int number;
+    std::vector<std::string> texts;  // each string element's text after its last update
+};
+
+class Runner {
+public:
+    Runner(const Options &options, FILE *out, FILE *err)
+        : options_(options), out_(out), err_(err), writer_(out, options.json, options.every_call) {}
+    int run();
+    [[noreturn]] void fail_in_gauge(const std::string &what, int code);
+    [[noreturn]] void fail_outside_gauges(const std::string &what);
+
+private:
+    int error(int code, const std::string &message);
+    void warn(const std::string &message);
+    int load_scenario();
+    int open_outputs();
+    int load_modules();
+    int make_instances();
+    int32_t snapshot_cycle(uint32_t cycles);
+    void call(GaugeRun &gauge, const char *phase, int32_t service, panel_host::StringElement *string = 0);
+    TimelineEvent event(EventKind kind, const GaugeRun *gauge = 0);
+    bool take_snapshot();
+    int flush_step(uint32_t cycle);
+    int run_cycles();
+    int finish_outputs();
+
+    const Options &options_;
+    FILE *out_, *err_;
+    TimelineWriter writer_;
+    Scenario scenario_;
+    std::string sounds_dir_;                 // full path: warnings show one separator style
+    OutputFile snapshot_file_, audio_file_;
+    std::list<panel_host::Module> modules_;  // instances point into these: a list keeps them put
+    std::vector<GaugeRun> gauges_;
+    std::vector<TimelineEvent> step_;
+    uint32_t cycle_ = 0;
+    double time_ = 0;
+    SoundTracker sounds_;
+    Image snapshot_;
+    bool snapshot_taken_ = false;
+    // Where the run is, for a message when a gauge misbehaves or a module cannot be loaded.
+    const GaugeRun *current_gauge_ = 0;
+    const char *current_phase_ = "";
+    const std::string *loading_path_ = 0;
+    bool cycling_ = false;
+};
+
+static Runner *active_runner;
+
+static void unprovided_service(uint32_t byte_offset)
+{
+    char text[200];
+    snprintf(text, sizeof text,
+             "called the host service at byte %u of PANELS, which the bench does not provide "
+             "(it provides only the variable fetch at byte 160)",
+             byte_offset);
+    active_runner->fail_in_gauge(text, EXIT_UNPROVIDED);
+}
+
+// Any fault the process does not handle ends here, never in Wine's debugger: one line on
+// stderr, exit 4.
+static LONG WINAPI report_crash(EXCEPTION_POINTERS *pointers)
+{
+    char text[160];
+    snprintf(text, sizeof text, "crashed: exception 0x%08lX at address %p",
+             (unsigned long)pointers->ExceptionRecord->ExceptionCode, pointers->ExceptionRecord->ExceptionAddress);
+    if (active_runner)
+        active_runner->fail_outside_gauges(text);
+    discard_open_outputs();
+    fprintf(stderr, "gaugebench: error: %s\n", text);
+    fflush(stderr);
+    ExitProcess(EXIT_GAUGE_CRASHED);
+}
+
+int Runner::error(int code, const std::string &message)
+{
+    fprintf(err_, "gaugebench: error: %s\n", message.c_str());
+    fflush(err_);
+    return code;
+}
+
+void Runner::warn(const std::string &message)
+{
+    fprintf(err_, "gaugebench: warning: %s\n", message.c_str());
+    fflush(err_);
+}
+
+// The timeline up to the fault is kept: it shows what led there. Outputs are not written.
+void Runner::fail_in_gauge(const std::string &what, int code)
+{
+    writer_.write_step(cycle_, step_);
+    writer_.finish();
+    discard_open_outputs();
+    std::string who = current_gauge_ ? instance_label(current_gauge_->gauge, current_gauge_->number) + " (" +
+                                           current_gauge_->instance.module->path + ")"
+                                     : std::string("a gauge");
+    char when[96];
+    snprintf(when, sizeof when, " during %s at %.3f s (cycle %u)", current_phase_, time_, cycle_);
+    error(code, who + " " + what + when);
+    ExitProcess(code);
+}
+
+// A crash with no gauge call under way: in a module's entry point or while its records were
+// read, or in the bench itself.
+void Runner::fail_outside_gauges(const std::string &what)
+{
+    if (current_gauge_ || cycling_)
+        fail_in_gauge(what, EXIT_GAUGE_CRASHED);
+    discard_open_outputs();
+    if (loading_path_)
+        error(EXIT_GAUGE_CRASHED, *loading_path_ + " " + what + " while it was loaded (in its entry point or records)");
+    else
+        error(EXIT_GAUGE_CRASHED, what);
+    ExitProcess(EXIT_GAUGE_CRASHED);
+}
+
+int Runner::load_scenario()
+{
+    std::vector<uint8_t> bytes;
+    std::string reason, message;
+    if (!toolbox::read_whole_file(options_.scenario_path, bytes, reason, 16u << 20))
+        return error(EXIT_USAGE, "cannot read the scenario file " + options_.scenario_path + ": " + reason);
+    if (!parse_scenario(std::string(bytes.begin(), bytes.end()), options_.scenario_path, scenario_, message))
+        return error(EXIT_USAGE, message);
+    return EXIT_OK;
+}
+
+int Runner::open_outputs()
+{
+    std::string reason;
+    if (!options_.snapshot_path.empty() && !snapshot_file_.open(options_.snapshot_path, reason))
+        return error(EXIT_RUN_ERROR, "cannot write " + options_.snapshot_path + ": " + reason);
+    if (!options_.audio_path.empty() && !audio_file_.open(options_.audio_path, reason))
+        return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path + ": " + reason);
+    return EXIT_OK;
+}
+
+int Runner::load_modules()
+{
+    for (const std::string &path : options_.modules) {
+        modules_.emplace_back();
+        panel_host::Module &module = modules_.back();
+        std::string message;
+        bool unreadable = false;
+        loading_path_ = &path;
+        bool loaded = panel_host::load_module(path, module, message, &unreadable);
+        loading_path_ = 0;
+        if (!loaded) {
+            modules_.pop_back();
+            return error(unreadable ? EXIT_GAUGE_CRASHED : EXIT_RUN_ERROR, message);
+        }
+        for (const panel_host::Module &other : modules_)
+            if (&other != &module && other.handle == module.handle)
+                return error(EXIT_USAGE, path + " is loaded twice (as " + other.path +
+                                             "); to hold a gauge twice, use 'instances GAUGE 2' in a scenario");
+    }
+    return EXIT_OK;
+}
+
+int Runner::make_instances()
+{
+    // Gauges by name, in command-line order.
+    struct Known {
+        panel_host::Module *module;
+        size_t index;
+        std::string name;
+    };
+    std::vector<Known> known;
+    for (panel_host::Module &module : modules_)
+        for (size_t g = 0; g < module.gauges.size(); ++g) {
+            const char *name = module.gauges[g]->gauge_name;
+            Known gauge{&module, g, name && *name ? std::string(name) : file_stem(module.path)};
+            // The timeline and the scenario name gauges by name: two of one name could not be told apart.
+            for (const Known &other : known)
+                if (other.name == gauge.name)
+                    return error(EXIT_USAGE, "two gauges are named " + toolbox::printable(gauge.name) + " (in " +
+                                                 other.module->path + " and " + module.path +
+                                                 "); the timeline could not tell them apart");
+            known.push_back(gauge);
+        }
+    if (options_.scenario_path.empty()) {
+        // The demo holds the frequency cue gauge twice when it is loaded, as a 2D panel and a
+        // virtual cockpit would.
+        bool boomcue = false;
+        for (const Known &gauge : known)
+            boomcue |= gauge.name == "VQT7_Boomcue";
+        std::string message;
+        parse_scenario(demo_scenario(boomcue), "demo", scenario_, message);
+    }
+    // A scenario names a gauge by its name or its module's file name, with or without ".gau".
+    std::map<std::string, int> counts;
+    for (const InstanceRequest &request : scenario_.instances) {
+        bool found = false;
+        for (const Known &gauge : known)
+            if (gauge.name == request.gauge || same_text_ignoring_case(file_stem(gauge.module->path), request.gauge) ||
+                same_text_ignoring_case(file_name(gauge.module->path), request.gauge)) {
+                counts[gauge.name] = request.count;
+                found = true;
+            }
+        if (!found) {
+            std::string names;
+            for (const Known &gauge : known)
+                names += (names.empty() ? "" : ", ") + gauge.name;
+            return error(EXIT_USAGE, scenario_.source + ":" + std::to_string(request.line) +
+                                         ": expected the name of a loaded gauge (" + names + "), got '" +
+                                         toolbox::printable(request.gauge) + "'");
+        }
+    }
+    for (const Known &gauge : known) {
+        int count = counts.count(gauge.name) ? counts[gauge.name] : 1;
+        for (int n = 1; n <= count; ++n) {
+            GaugeRun run{panel_host::make_instance(*gauge.module, gauge.index), gauge.name, n, {}};
+            run.texts.resize(run.instance.strings.size());
+            gauges_.push_back(run);
+        }
+    }
+    return EXIT_OK;
+}
+
+TimelineEvent Runner::event(EventKind kind, const GaugeRun *gauge)
+{
+    TimelineEvent event;
+    event.kind = kind;
+    event.cycle = cycle_;
+    event.time = time_;
+    if (gauge) {
+        event.gauge = gauge->gauge;
+        event.instance = gauge->number;
+    }
+    return event;
+}
+
+// The one way into gauge code: a gauge callback with a service code, or a string element's
+// update when `string` is given.
+void Runner::call(GaugeRun &gauge, const char *phase, int32_t service, panel_host::StringElement *string)
+{
+    current_gauge_ = &gauge;
+    current_phase_ = phase;
+    if (string)
+        panel_host::update_string(gauge.instance, *string);
+    else
+        panel_host::call_gauge(gauge.instance, service);
+    current_gauge_ = 0;
+    sounds_.collect(event(EventKind::Sound, &gauge), phase, step_);
+}
+
+int Runner::flush_step(uint32_t cycle)
+{
+    writer_.write_step(cycle, step_);
+    step_.clear();
+    return writer_.failed() ? error(EXIT_RUN_ERROR, "cannot write the timeline (the disk is full or the output was closed)")
+                            : EXIT_OK;
+}
+
+// The cycle after which the faces are drawn; -1 (after the start) when the run has no cycle.
+int32_t Runner::snapshot_cycle(uint32_t cycles)
+{
+    if (options_.snapshot_path.empty() || cycles == 0)
+        return -1;
+    if (options_.snapshot_at < 0)
+        return (int32_t)cycles - 1;
+    uint32_t wanted = (uint32_t)std::min<double>(floor(options_.snapshot_at * CYCLES_PER_SECOND + 1e-6), 1e9);
+    if (wanted < cycles)
+        return (int32_t)wanted;
+    char text[160];
+    snprintf(text, sizeof text, "--snapshot-at %g s is past the run's last cycle; the snapshot shows cycle %u at %.3f s",
+             options_.snapshot_at, cycles - 1, cycle_time(cycles - 1));
+    warn(text);
+    return (int32_t)cycles - 1;
+}
+
+bool Runner::take_snapshot()
+{
+    if (options_.snapshot_path.empty())
+        return true;
+    std::vector<panel_host::Instance *> instances;
+    for (GaugeRun &gauge : gauges_)
+        instances.push_back(&gauge.instance);
+    std::string message;
+    if (!draw_faces(instances, options_.scale, snapshot_, message))
+        return false;
+    snapshot_taken_ = true;
+    TimelineEvent line = event(EventKind::Snapshot);
+    line.file = options_.snapshot_path;
+    step_.push_back(line);
+    return true;
+}
+
+int Runner::run_cycles()
+{
+    uint32_t cycles = cycle_count(scenario_.end_time);
+    int32_t snapshot_at = snapshot_cycle(cycles);
+    cycling_ = true;
+
+    // Start: PRE_INITIALIZE for every instance.
+    TimelineEvent start = event(EventKind::Start);
+    for (const GaugeRun &gauge : gauges_)
+        start.gauges.push_back(instance_label(gauge.gauge, gauge.number));
+    step_.push_back(start);
+    for (GaugeRun &gauge : gauges_)
+        call(gauge, "initialize", PANEL_SERVICE_PRE_INITIALIZE);
+    if (snapshot_at < 0 && !take_snapshot())
+        return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
+    if (int code = flush_step(0))
+        return code;
+
+    // Each cycle: the scenario's values due by now, then per instance PRE_UPDATE, the string
+    // elements' updates and PRE_DRAW.
+    size_t next_event = 0;
+    for (cycle_ = 0; cycle_ < cycles; ++cycle_) {
+        time_ = cycle_time(cycle_);
+        while (next_event < scenario_.events.size() &&
+               cycle_at_or_after(scenario_.events[next_event].time) <= cycle_) {
+            const ScenarioEvent &due = scenario_.events[next_event++];
+            for (const VarSetting &setting : due.settings)
+                panel_host::set_var_bits(setting.token, setting.bits);
+            TimelineEvent line = event(EventKind::Set);
+            line.settings = due.settings;
+            line.scenario_time = due.time;
+            step_.push_back(line);
+        }
+        for (GaugeRun &gauge : gauges_) {
+            call(gauge, "update", PANEL_SERVICE_PRE_UPDATE);
+            for (size_t s = 0; s < gauge.instance.strings.size(); ++s) {
+                call(gauge, "string update", 0, &gauge.instance.strings[s]);
+                const std::string &text = gauge.instance.strings[s].text;
+                if (text != gauge.texts[s]) {
+                    TimelineEvent line = event(EventKind::Text, &gauge);
+                    line.element = (int)s;
+                    line.old_text = gauge.texts[s];
+                    line.new_text = text;
+                    step_.push_back(line);
+                    gauge.texts[s] = text;
+                }
+            }
+            call(gauge, "draw", PANEL_SERVICE_PRE_DRAW);
+        }
+        if ((int32_t)cycle_ == snapshot_at && !take_snapshot())
+            return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
+        if (int code = flush_step(cycle_))
+            return code;
+    }
+
+    // End: PRE_KILL for every instance, then the modules are unloaded.
+    time_ = scenario_.end_time;
+    for (GaugeRun &gauge : gauges_) {
+        step_.push_back(event(EventKind::Kill, &gauge));
+        call(gauge, "kill", PANEL_SERVICE_PRE_KILL);
+    }
+    current_phase_ = "unload";
+    for (panel_host::Module &module : modules_)
+        panel_host::unload_module(module);
+    sounds_.collect(event(EventKind::Sound), "unload", step_);
+    step_.push_back(event(EventKind::End));
+    if (int code = flush_step(cycles))
+        return code;
+    writer_.finish();
+    cycling_ = false;
+    if (writer_.failed())
+        return error(EXIT_RUN_ERROR, "cannot write the timeline (the disk is full or the output was closed)");
+    return EXIT_OK;
+}
+
+// Every output into its temporary file first; only when all are written do they replace
+// their targets.
+int Runner::finish_outputs()
+{
+    std::string reason;
+    if (snapshot_taken_ && !write_png_file(snapshot_, snapshot_file_.temporary(), reason))
+        return error(EXIT_RUN_ERROR, "cannot write " + options_.snapshot_path + ": " + reason);
+    if (!options_.audio_path.empty()) {
+        sounds_.finish(scenario_.end_time);
+        std::vector<std::string> warnings;
+        bool written = write_audio_file(sounds_.cues(), scenario_.end_time, sounds_dir_, audio_file_.temporary(),
+                                        warnings, reason);
+        for (const std::string &warning : warnings)
+            fprintf(err_, "gaugebench: %s\n", warning.c_str());
+        if (!written)
+            return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path + ": " + reason);
+    }
+    for (OutputFile *file : {&snapshot_file_, &audio_file_})
+        if (!file->temporary().empty() && !file->commit(reason))
+            return error(EXIT_RUN_ERROR, "cannot write " + file->target() + ": " + reason);
+    fflush(err_);
+    return EXIT_OK;
+}
+
+int Runner::run()
+{
+    if (options_.print_demo) {
+        std::string demo = demo_scenario(true);
+        if (fwrite(demo.data(), 1, demo.size(), out_) != demo.size() || fflush(out_) != 0)
+            return error(EXIT_RUN_ERROR, "cannot write the demo scenario (the output was closed)");
+        return EXIT_OK;
+    }
+    if (!options_.scenario_path.empty())
+        if (int code = load_scenario())
+            return code;
+    if (!options_.sounds_dir.empty()) {
+        std::wstring full = toolbox::full_path_w(options_.sounds_dir);
+        DWORD attributes = full.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(full.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return error(EXIT_USAGE, "the sounds folder " + options_.sounds_dir + " does not exist");
+        sounds_dir_ = toolbox::narrow(full);
+    }
+    if (int code = open_outputs())
+        return code;
+    if (!panel_host::use_sound_library("full"))
+        return error(EXIT_RUN_ERROR, "the stand-in GaugeSound library is missing (sound\\full beside gaugebench.exe)");
+
+    active_runner = this;
+    SetUnhandledExceptionFilter(report_crash);
+    panel_host::set_unprovided_service_handler(unprovided_service);
+    int code = load_modules();
+    if (!code)
+        code = make_instances();
+    if (!code) {
+        sounds_.start();
+        code = run_cycles();
+    }
+    active_runner = 0;
+    return code ? code : finish_outputs();
+}
+
+int run_bench(const Options &options, FILE *out, FILE *err)
+{
+    SetUnhandledExceptionFilter(report_crash);
+    Runner runner(options, out, err);
+    return runner.run();
+}
+
+}  // namespace bench

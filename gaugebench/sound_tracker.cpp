@@ -1,0 +1,108 @@
+// The sound library's journal turned into timeline events and audio cues.
+#include "sound_tracker.h"
+
+#include <math.h>
+
+#include "panel_host.h"
+
+namespace bench {
+
+static const char *effect_name(uint32_t effect)
+{
+    switch (effect) {
+    case SOUND_EFFECT_PLAYED_ONCE: return "played once";
+    case SOUND_EFFECT_STARTED_LOOP: return "started loop";
+    case SOUND_EFFECT_ALREADY_PLAYING: return "already playing";
+    case SOUND_EFFECT_STOPPED: return "stopped";
+    case SOUND_EFFECT_NOT_PLAYING: return "not playing";
+    case SOUND_EFFECT_TERMINATED: return "terminated";
+    case SOUND_EFFECT_SET_FULL: return "not started, too many loops";
+    }
+    return "none";
+}
+
+void SoundTracker::start()
+{
+    journal_mark_ = panel_host::sound_journal()->event_count;
+}
+
+// Terminate and the library's unloading stop every sound, one-shots still sounding included:
+// a one-shot's cue is cut there (the render plays it only to its own end if that comes first).
+void SoundTracker::silence_all(double time)
+{
+    for (AudioCue &cue : cues_)
+        if (cue.stop > time)
+            cue.stop = time;
+    open_loops_.clear();
+    playing_.clear();
+}
+
+void SoundTracker::collect(const TimelineEvent &stamp, const char *phase, std::vector<TimelineEvent> &events)
+{
+    std::vector<SOUND_EVENT> entries = panel_host::sound_events(journal_mark_);
+    journal_mark_ = panel_host::sound_journal()->event_count;
+    for (const SOUND_EVENT &sound : entries) {
+        TimelineEvent line = stamp;
+        line.kind = EventKind::Sound;
+        if (line.gauge.empty())
+            line.gauge = "host";
+        line.phase = phase;
+        line.path = sound.path_is_null ? "(null)" : sound.path;
+        line.name = sound.name_is_null ? "(null)" : sound.name;
+        line.loop = sound.loop;
+        line.effect = effect_name(sound.effect);
+        line.count = sound.count;
+        switch (sound.kind) {
+        case SOUND_EVENT_PLAY:
+            line.call = "play";
+            // Until something stops it, a one-shot plays to its end and a loop to the run's.
+            if (sound.effect == SOUND_EFFECT_PLAYED_ONCE)
+                cues_.push_back({line.path, stamp.time, false, INFINITY});
+            if (sound.effect == SOUND_EFFECT_STARTED_LOOP) {
+                open_loops_[line.name] = cues_.size();
+                cues_.push_back({line.path, stamp.time, true, INFINITY});
+                playing_.push_back(line.name);
+            }
+            break;
+        case SOUND_EVENT_STOP:
+            line.call = "stop";
+            if (sound.effect == SOUND_EFFECT_STOPPED) {
+                auto open = open_loops_.find(line.name);
+                if (open != open_loops_.end()) {
+                    cues_[open->second].stop = stamp.time;
+                    open_loops_.erase(open);
+                }
+                for (size_t i = 0; i < playing_.size(); ++i)
+                    if (playing_[i] == line.name) {
+                        playing_.erase(playing_.begin() + i);
+                        break;
+                    }
+            }
+            break;
+        case SOUND_EVENT_TERMINATE:
+            line.call = "terminate";
+            silence_all(stamp.time);
+            break;
+        case SOUND_EVENT_ATTACH:
+            line.call = "load";
+            break;
+        case SOUND_EVENT_DETACH:
+            line.call = "unload";  // the library going away silences what it still played
+            silence_all(stamp.time);
+            break;
+        default:
+            continue;
+        }
+        line.playing = playing_;
+        events.push_back(line);
+    }
+}
+
+void SoundTracker::finish(double end_time)
+{
+    for (auto &open : open_loops_)
+        cues_[open.second].stop = end_time;
+    open_loops_.clear();
+}
+
+}  // namespace bench
