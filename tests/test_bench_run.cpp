@@ -5,8 +5,12 @@
 
 #include <map>
 
+#include <nlohmann/json.hpp>
+
 #include "png_writer.h"
 #include "test_support.h"
+#include "timeline.h"
+#include "toolbox.h"
 #include "wav_audio.h"
 
 using namespace test_support;
@@ -19,15 +23,21 @@ struct ChildResult {
     std::string out, err;
 };
 
-std::string temp_folder()
+// The test's own folder, under the test program's, named for the test: no two tests (nor two
+// runs of one test) share a file, and a process left holding one cannot upset another test.
+std::string test_folder()
 {
-    static std::string folder;
-    if (folder.empty()) {
-        char path[MAX_PATH];
-        GetTempPathA(sizeof path, path);
-        folder = std::string(path) + "gaugebench_test_" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(folder.c_str(), 0);
+    static std::string root;
+    if (root.empty()) {
+        wchar_t temp[MAX_PATH];
+        EXPECT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+        root = toolbox::narrow(temp) + "gaugebench_test_" + std::to_string(GetCurrentProcessId()) + "\\";
+        EXPECT_TRUE(CreateDirectoryW(toolbox::widen(root).c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
     }
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string folder = root + test->test_suite_name() + "." + test->name() + "\\";
+    EXPECT_TRUE(CreateDirectoryW(toolbox::widen(folder).c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS)
+        << folder;
     return folder;
 }
 
@@ -37,45 +47,70 @@ std::string read_text(const std::string &path)
     return std::string(bytes.begin(), bytes.end());
 }
 
-void write_text(const std::string &path, const std::string &text)
+::testing::AssertionResult write_bytes(const std::string &path, const std::string &bytes)
 {
-    ASSERT_TRUE(bench::write_file(path, std::vector<uint8_t>(text.begin(), text.end()))) << path;
+    HANDLE file = CreateFileW(toolbox::widen(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return ::testing::AssertionFailure() << "cannot create " << path << " (error " << GetLastError() << ")";
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0) && written == bytes.size();
+    if (!CloseHandle(file) || !ok)
+        return ::testing::AssertionFailure() << "cannot write " << path;
+    return ::testing::AssertionSuccess();
 }
 
-// Runs gaugebench.exe with the given arguments; its output goes to files, so nothing can
-// block on a full pipe. A run that takes over a minute is a hang.
-ChildResult run_gaugebench(const std::string &arguments)
+// Runs gaugebench.exe with the given arguments (UTF-8); its output goes to files of its own, so
+// nothing can block on a full pipe. `stdout_handle` replaces the output file when given. A run
+// that takes over a minute is a hang.
+ChildResult run_gaugebench(const std::string &arguments, HANDLE stdout_handle = 0)
 {
+    static int runs;
     ChildResult result;
-    std::string out_path = temp_folder() + "stdout.txt", err_path = temp_folder() + "stderr.txt";
+    std::string stem = test_folder() + "run" + std::to_string(++runs);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-    HANDLE out = CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
-    HANDLE err = CreateFileA(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
-    STARTUPINFOA startup = {};
+    HANDLE out = stdout_handle ? stdout_handle
+                               : CreateFileW(toolbox::widen(stem + ".out").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                             &inherit, CREATE_ALWAYS, 0, 0);
+    HANDLE err = CreateFileW(toolbox::widen(stem + ".err").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, 0, 0);
+    if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "cannot create " << stem << ".out/.err (error " << GetLastError() << ")";
+        return result;
+    }
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = out;
     startup.hStdError = err;
-    std::string command = "\"" + exe_folder() + "gaugebench.exe\" " + arguments;
+    std::wstring command = toolbox::widen("\"" + exe_folder() + "gaugebench.exe\" " + arguments);
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(0, &command[0], 0, 0, TRUE, 0, 0, 0, &startup, &process);
-    CloseHandle(out);
+    BOOL started = CreateProcessW(0, &command[0], 0, 0, TRUE, 0, 0, 0, &startup, &process);
+    DWORD start_error = GetLastError();
+    if (!stdout_handle)
+        CloseHandle(out);
     CloseHandle(err);
     if (!started) {
-        ADD_FAILURE() << "cannot start " << command;
+        ADD_FAILURE() << "cannot start gaugebench.exe " << arguments << " (error " << start_error << ")";
         return result;
     }
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
+    DWORD waited = WaitForSingleObject(process.hProcess, 60000);
+    if (waited == WAIT_TIMEOUT) {
         result.timed_out = true;
         TerminateProcess(process.hProcess, 99);
         WaitForSingleObject(process.hProcess, 5000);
+    } else if (waited != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "waiting for gaugebench.exe failed (error " << GetLastError() << ")";
     }
-    GetExitCodeProcess(process.hProcess, &result.exit_code);
+    if (!GetExitCodeProcess(process.hProcess, &result.exit_code)) {
+        ADD_FAILURE() << "cannot read gaugebench.exe's exit code (error " << GetLastError() << ")";
+        result.exit_code = 0xDEAD;
+    }
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    result.out = read_text(out_path);
-    result.err = read_text(err_path);
+    if (!stdout_handle)
+        result.out = read_text(stem + ".out");
+    result.err = read_text(stem + ".err");
     return result;
 }
 
@@ -91,10 +126,11 @@ std::string both_modules()
 
 TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
 {
-    std::string dir = temp_folder();
-    write_text(dir + "bad.txt", "# a scenario with a typo\nat 1 870=0x2400\nat 2 326=lots\n");
-    write_text(dir + "unknown_gauge.txt", "instances VQT7_Boomcoo 2\n");
-    write_text(dir + "not_a_module.gau", "this is a text file\n");
+    std::string dir = test_folder();
+    ASSERT_TRUE(write_bytes(dir + "bad.txt", "# a scenario with a typo\nat 1 870=0x2400\nat 2 326=lots\n"));
+    ASSERT_TRUE(write_bytes(dir + "unknown_gauge.txt", "instances VQT7_Boomcoo 2\n"));
+    ASSERT_TRUE(write_bytes(dir + "not_a_module.gau", "this is a text file\n"));
+    ASSERT_TRUE(write_bytes(dir + "utf16.txt", std::string("\xFF\xFE" "a\0t\0 \0" "1\0", 10)));
     // A built module with its machine field changed to x86-64.
     std::vector<uint8_t> image = read_file(module_path(BOOMCUE_FILE));
     ASSERT_GT(image.size(), 0x100u);
@@ -102,14 +138,17 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
     ASSERT_LT(pe + 6, image.size());
     image[pe + 4] = 0x64;
     image[pe + 5] = 0x86;
-    ASSERT_TRUE(bench::write_file(dir + "x64.gau", image));
+    ASSERT_TRUE(write_bytes(dir + "x64.gau", std::string(image.begin(), image.end())));
+    ASSERT_TRUE(CopyFileW(toolbox::widen(module_path(BOOMCUE_FILE)).c_str(), toolbox::widen(dir + "Copy.gau").c_str(), FALSE));
     std::string rogue = exe_folder() + "..\\test-gauges\\Rogue_Service.gau";
+    std::string unreadable = exe_folder() + "..\\test-gauges\\Rogue_Unreadable.gau";
 
     struct Case {
         std::string name;
         std::string arguments;
         DWORD exit_code;
         std::string message;  // must appear in stderr
+        bool timeline = false;  // whether a timeline was begun before the failure
     };
     const Case cases[] = {
         {"unknown option", "--frobnicate " + both_modules(), 2, "error: unknown option '--frobnicate' (see --help)"},
@@ -136,11 +175,20 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
          "no Linkage export (not a gauge module)"},
         {"unprovided host service", quote(rogue), 3,
          "error: Rogue_Service[1] (" + rogue + ") called the host service at byte 44 of PANELS, which the bench "
-         "does not provide (it provides only the variable fetch at byte 160) during update at 0.000 s (cycle 0)"},
+         "does not provide (it provides only the variable fetch at byte 160) during update at 0.000 s (cycle 0)", true},
         {"gauge that crashes", quote(exe_folder() + "..\\test-gauges\\Rogue_Crash.gau"), 4,
-         "error: Rogue_Crash[1] (" + exe_folder() + "..\\test-gauges\\Rogue_Crash.gau) crashed: exception 0xC0000005"},
+         "error: Rogue_Crash[1] (" + exe_folder() + "..\\test-gauges\\Rogue_Crash.gau) crashed: exception 0xC0000005", true},
+        {"module whose gauge list points at no memory", quote(module_path(BOOMCUE_FILE)) + " " + quote(unreadable), 4,
+         "error: " + unreadable + ": cannot be read safely: its gauge list points outside the module (at 0x00000010)"},
         {"output that cannot be written", "--snapshot " + quote(dir + "nowhere\\x.png") + " " + both_modules(), 1,
          "error: cannot write " + dir + "nowhere\\x.png"},
+        {"scale without a snapshot", "--scale 2 " + both_modules(), 2, "error: --scale needs --snapshot FILE.png"},
+        {"one file for two outputs", "--snapshot " + quote(dir + "Out.png") + " --audio " + quote(dir + "sub\\..\\OUT.PNG") +
+         " --sounds " + quote(dir + ".") + " " + both_modules(), 2, "error: --snapshot and --audio name the same file"},
+        {"two gauges of one name", quote(module_path(BOOMCUE_FILE)) + " " + quote(dir + "Copy.gau"), 2,
+         "error: two gauges are named VQT7_Boomcue (in " + module_path(BOOMCUE_FILE) + " and " + dir + "Copy.gau)"},
+        {"UTF-16 scenario", "--scenario " + quote(dir + "utf16.txt") + " " + both_modules(), 2,
+         "error: " + dir + "utf16.txt: the file is UTF-16 little-endian text; save it as UTF-8"},
     };
     for (const Case &row : cases) {
         SCOPED_TRACE(row.name + ": gaugebench " + row.arguments);
@@ -149,6 +197,8 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
         EXPECT_NE(result.err.find(row.message), std::string::npos) << "stderr: " << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
+        if (!row.timeline)
+            EXPECT_EQ(result.out, "") << "nothing but the timeline reaches stdout";
     }
 }
 
@@ -469,7 +519,7 @@ TEST(BenchDemo, SnapshotShowsTheBackgroundAndTheReadoutText)
 {
     const int scale = 3, margin = 4, face = 40;
     const uint32_t canvas = 0x404040, background = 0x000000, text = 0x8F8F8F;
-    std::string end_png = temp_folder() + "end.png", early_png = temp_folder() + "early.png";
+    std::string end_png = test_folder() + "end.png", early_png = test_folder() + "early.png";
     ChildResult end = run_gaugebench("--snapshot " + quote(end_png) + " --scale 3 " + both_modules());
     ASSERT_EQ(end.exit_code, 0u) << end.err;
     ChildResult early = run_gaugebench("--snapshot " + quote(early_png) + " --snapshot-at 2.5 --scale=3 " + both_modules());
@@ -518,7 +568,7 @@ TEST(BenchDemo, SnapshotShowsTheBackgroundAndTheReadoutText)
 
 TEST(BenchDemo, AudioIsSilentOrSoundingWhereTheTimelineSays)
 {
-    std::string wav = temp_folder() + "demo.wav";
+    std::string wav = test_folder() + "demo.wav";
     ChildResult result = run_gaugebench("--audio " + quote(wav) + " --sounds " +
                                         quote(exe_folder() + "..\\demo-sounds") + " " + both_modules());
     ASSERT_EQ(result.exit_code, 0u) << result.err;
@@ -564,9 +614,9 @@ TEST(BenchDemo, AudioIsSilentOrSoundingWhereTheTimelineSays)
 
 TEST(BenchDemo, MissingSoundFilesWarnAndStaySilent)
 {
-    std::string empty = temp_folder() + "no_sounds";
+    std::string empty = test_folder() + "no_sounds";
     CreateDirectoryA(empty.c_str(), 0);
-    std::string wav = temp_folder() + "silent.wav";
+    std::string wav = test_folder() + "silent.wav";
     ChildResult result = run_gaugebench("--audio " + quote(wav) + " --sounds " + quote(empty) + " " + both_modules());
     EXPECT_EQ(result.exit_code, 0u) << "the run goes on";
     EXPECT_NE(result.err.find("warning: cannot open sound file " + empty + "\\sound\\QX\\Supersonic.wav"),
@@ -578,6 +628,161 @@ TEST(BenchDemo, MissingSoundFilesWarnAndStaySilent)
     ASSERT_TRUE(bench::decode_wav(read_file(wav), mono, error)) << error;
     EXPECT_EQ(mono.size(), 13u * bench::AUDIO_RATE);
     EXPECT_EQ(std::count(mono.begin(), mono.end(), 0.0f), (long)mono.size());
+}
+
+// The files in a folder whose names start with `prefix`.
+std::vector<std::string> files_in(const std::string &folder, const std::string &prefix)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(toolbox::widen(folder + prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(toolbox::narrow(found.cFileName));
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
+{
+    std::string dir = test_folder();
+    std::string png = dir + "faces.png", wav = dir + "sound.wav", scenario = dir + "bad.txt";
+    ASSERT_TRUE(write_bytes(scenario, "at 1 870=0x2400\nat 0 1=1\n"));
+    std::string outputs = "--snapshot " + quote(png) + " --audio " + quote(wav) + " --sounds " +
+                          quote(exe_folder() + "..\\demo-sounds") + " ";
+    std::string gauges = exe_folder() + "..\\test-gauges\\";
+    struct Case {
+        const char *name;
+        std::string modules;
+        std::string more;
+        DWORD exit_code;
+    };
+    const Case cases[] = {
+        {"bad scenario", both_modules(), "--scenario " + quote(scenario) + " ", 2},
+        {"unreadable module", quote(gauges + "Rogue_Unreadable.gau"), "", 4},
+        {"gauge that calls a missing service", quote(module_path(BOOMCUE_FILE)) + " " + quote(gauges + "Rogue_Service.gau"), "", 3},
+        {"gauge that crashes mid-run", quote(module_path(BOOMCUE_FILE)) + " " + quote(gauges + "Rogue_Crash.gau"), "", 4},
+        {"successful run", both_modules(), "", 0},
+    };
+    const std::string earlier_png = "an earlier snapshot\r\n\x89", earlier_wav = std::string("RIFF\0\0earlier", 13);
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(write_bytes(png, earlier_png));
+        ASSERT_TRUE(write_bytes(wav, earlier_wav));
+        ChildResult result = run_gaugebench(outputs + row.more + row.modules);
+        EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
+        if (row.exit_code) {
+            EXPECT_EQ(read_text(png), earlier_png);
+            EXPECT_EQ(read_text(wav), earlier_wav);
+        } else {
+            EXPECT_EQ(read_text(png).substr(0, 4), "\x89PNG") << "replaced by the new snapshot";
+            EXPECT_EQ(read_text(wav).substr(0, 4), "RIFF");
+            EXPECT_GT(read_text(wav).size(), 13u * 22050 * 2) << "replaced by the new audio";
+        }
+        EXPECT_EQ(files_in(dir, "~"), std::vector<std::string>()) << "no temporary file left";
+    }
+}
+
+TEST(BenchOutputs, TimelineThatCannotBeWrittenIsExitOneWithOneLine)
+{
+    // A pipe whose reader has gone, as when the consumer of --json quits early.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
+    HANDLE reader = 0, writer = 0;
+    ASSERT_TRUE(CreatePipe(&reader, &writer, &inherit, 0));
+    ASSERT_TRUE(CloseHandle(reader));
+    ChildResult result = run_gaugebench("--json " + both_modules(), writer);
+    ASSERT_TRUE(CloseHandle(writer));
+    EXPECT_EQ(result.exit_code, 1u);
+    EXPECT_EQ(result.err, "gaugebench: error: cannot write the timeline (the disk is full or the output was closed)\n");
+}
+
+TEST(BenchOutputs, SnapshotTimePastTheEndWarnsWithTheTimeUsed)
+{
+    std::string png = test_folder() + "late.png";
+    ChildResult result = run_gaugebench("--snapshot " + quote(png) + " --snapshot-at 20 " + both_modules());
+    EXPECT_EQ(result.exit_code, 0u) << result.err;
+    EXPECT_EQ(result.err, "gaugebench: warning: --snapshot-at 20 s is past the run's last cycle; the snapshot "
+                          "shows cycle 233 at 12.944 s\n");
+    EXPECT_NE(result.out.find("  12.944    233  snapshot "), std::string::npos) << result.out;
+}
+
+// Names outside every ANSI code page, in the folder and the files: everything is read, written
+// and echoed in full.
+TEST(BenchUnicode, NonAsciiFolderRoundTrip)
+{
+    std::string dir = test_folder() + "\xE4\xB8\xAD\xE6\x96\x87\xF0\x9F\x98\x80\\";  // 中文😀
+    ASSERT_TRUE(CreateDirectoryW(toolbox::widen(dir).c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
+    for (const char *folder : {"sound", "sound\\QX"})
+        ASSERT_TRUE(CreateDirectoryW(toolbox::widen(dir + folder).c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
+    for (const char *sound : {"Supersonic.wav", "Speed_Brake.wav"})
+        ASSERT_TRUE(CopyFileW(toolbox::widen(exe_folder() + "..\\demo-sounds\\sound\\QX\\" + sound).c_str(),
+                              toolbox::widen(dir + "sound\\QX\\" + sound).c_str(), FALSE)) << sound;
+    for (const char *module : {BOOMCUE_FILE, DRAGDRONE_FILE})
+        ASSERT_TRUE(CopyFileW(toolbox::widen(module_path(module)).c_str(), toolbox::widen(dir + module).c_str(), FALSE));
+    std::string scenario = dir + "\xE5\x9C\xBA\xE6\x99\xAF.txt";  // 场景.txt
+    std::string png = dir + "\xE5\xBF\xAB\xE7\x85\xA7.png", wav = dir + "\xC3\xA9t\xC3\xA9.wav";  // 快照.png, été.wav
+    ASSERT_TRUE(write_bytes(scenario, "instances VQT7_Boomcue.gau 2\nat 0 870=0x2400 61=150 326=9000\nend 1\n"));
+    std::string modules = quote(dir + BOOMCUE_FILE) + " " + quote(dir + DRAGDRONE_FILE);
+
+    ChildResult result = run_gaugebench("--scenario " + quote(scenario) + " --snapshot " + quote(png) + " --audio " +
+                                        quote(wav) + " --sounds " + quote(dir + ".") + " " + modules);
+    ASSERT_EQ(result.exit_code, 0u) << result.err;
+    EXPECT_EQ(result.err, "") << "both sounds found in the folder";
+    EXPECT_NE(result.out.find("start    VQT7_Boomcue[1], VQT7_Boomcue[2], VQT7_Drag_Drone[1]"), std::string::npos)
+        << "the module's file name with .gau names its gauge: " << result.out;
+    EXPECT_NE(result.out.find("snapshot " + png + "\n"), std::string::npos) << "the path in UTF-8: " << result.out;
+    EXPECT_EQ(read_text(png).substr(0, 4), "\x89PNG");
+    std::string audio = read_text(wav);
+    EXPECT_EQ(audio.substr(0, 4), "RIFF");
+    EXPECT_GT(audio.size(), 22050u) << "a second of sound";
+
+    // A message that names a file names it in UTF-8.
+    ASSERT_TRUE(write_bytes(scenario, "at 1 870=soon\n"));
+    result = run_gaugebench("--scenario " + quote(scenario) + " " + modules);
+    EXPECT_EQ(result.exit_code, 2u);
+    EXPECT_EQ(result.err, "gaugebench: error: " + scenario + ":1: expected a decimal or 0x-hex value after '870=', got 'soon'\n");
+}
+
+// A gauge may write any bytes into its text: every record stays one line of valid JSON, with
+// what is not UTF-8 replaced, and its fields in their order.
+TEST(BenchJson, EveryRecordIsValidJsonWhateverBytesAGaugeWrites)
+{
+    struct Case {
+        std::string text, expected;
+    };
+    const std::string replacement = "\xEF\xBF\xBD";
+    const Case cases[] = {
+        {"124.00", "124.00"},
+        {"12\xB0", "12" + replacement},  // a Windows-1252 degree sign
+        {"\xFF\xFE", replacement + replacement},
+        {"\xC3", replacement},  // a sequence cut short
+        {"caf\xC3\xA9", "caf\xC3\xA9"},
+        {"\"quoted\" back\\slash", "\"quoted\" back\\slash"},
+        {"\x01\n\t\x7F", "\x01\n\t\x7F"},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.text);
+        bench::TimelineEvent event;
+        event.kind = bench::EventKind::Text;
+        event.cycle = 9;
+        event.time = 0.5;
+        event.gauge = "G";
+        event.instance = 2;
+        event.old_text = "";
+        event.new_text = row.text;
+        std::string line = bench::TimelineWriter::json_line(event);
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        nlohmann::ordered_json record;
+        ASSERT_NO_THROW(record = nlohmann::ordered_json::parse(line)) << line;
+        EXPECT_EQ(record["new"].get<std::string>(), row.expected);
+        std::vector<std::string> keys;
+        for (auto &field : record.items())
+            keys.push_back(field.key());
+        EXPECT_EQ(keys, (std::vector<std::string>{"t", "cycle", "event", "gauge", "instance", "element", "old", "new"}));
+        EXPECT_EQ(line.substr(0, 38), "{\"t\":0.500000,\"cycle\":9,\"event\":\"text\"");
+    }
 }
 
 }  // namespace

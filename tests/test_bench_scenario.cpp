@@ -133,4 +133,80 @@ TEST(BenchScenario, BuiltInDemoParses)
     }
 }
 
+// Files as editors on every system save them: a UTF-8 byte order mark, CR, LF or CRLF line
+// ends; and what is not such a file, said as such.
+TEST(BenchScenario, EncodingsAndLineEnds)
+{
+    struct Case {
+        const char *name;
+        std::string text;
+        const char *error;  // empty: parses to events at 1 and 2 s and an end on line 3
+    };
+    const Case cases[] = {
+        {"UTF-8 with a byte order mark", "\xEF\xBB\xBF" "at 1 870=0x2400\nat 2 1=1\nend 3\n", ""},
+        {"CR only", "at 1 870=0x2400\rat 2 1=1\rend 3\r", ""},
+        {"CRLF", "at 1 870=0x2400\r\nat 2 1=1\r\nend 3\r\n", ""},
+        {"no line end at the end", "at 1 870=0x2400\nat 2 1=1\r\nend 3", ""},
+        {"UTF-16 with a little-endian mark", std::string("\xFF\xFE" "a\0t\0", 6),
+         "f: the file is UTF-16 little-endian text; save it as UTF-8"},
+        {"UTF-16 with a big-endian mark", std::string("\xFE\xFF\0a\0t", 6),
+         "f: the file is UTF-16 big-endian text; save it as UTF-8"},
+        {"UTF-16 without a mark", std::string("a\0t\0 \0" "1\0", 8), "f: the file is UTF-16 little-endian text; save it as UTF-8"},
+        {"NUL in a line", std::string("at 1 1=1\nat 2 1=\0" "2\n", 18), "f:2: a NUL byte in the line (is this a text file?)"},
+        {"long bad word", "at 1 1=" + std::string(60, 'a') + "\n",
+         "f:1: expected a decimal or 0x-hex value after '1=', got 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...'"},
+        {"control characters in a bad word", "s\x1b[2Jet 1\n", "f:1: expected 'at', 'end' or 'instances', got 's\\x1B[2Jet'"},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        Scenario scenario;
+        std::string error;
+        bool parsed = parse_scenario(row.text, "f", scenario, error);
+        EXPECT_EQ(error, row.error);
+        if (*row.error) {
+            EXPECT_FALSE(parsed);
+            continue;
+        }
+        ASSERT_TRUE(parsed);
+        ASSERT_EQ(scenario.events.size(), 2u);
+        EXPECT_EQ(scenario.events[0].time, 1.0);
+        EXPECT_EQ(scenario.events[0].settings.at(0).bits, 0x2400u);
+        EXPECT_EQ(scenario.events[1].line, 2);
+        EXPECT_EQ(scenario.end_line, 3);
+        EXPECT_EQ(scenario.end_time, 3.0);
+    }
+}
+
+// Each limit accepted where it is and refused one step past it.
+TEST(BenchScenario, LimitsHoldAtTheEdge)
+{
+    struct Case {
+        std::string text;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"instances A 16\n", true},
+        {"instances A 17\n", false},
+        {"end 3600\n", true},
+        {"end 3600.001\n", false},
+        {"at 3600 1=1\n", false},  // nothing can happen at the end itself
+        {"at 3599.999 1=1\n", true},
+        {"at 1 4294967295=1\n", true},
+        {"at 1 4294967296=1\n", false},
+        {"at 1 1=0xFFFFFFFFFFFFFFFF\n", true},
+        {"at 1 1=0x10000000000000000\n", false},
+    };
+    for (const Case &row : cases) {
+        Scenario scenario;
+        std::string error;
+        EXPECT_EQ(parse_scenario(row.text, "f", scenario, error), row.accepted) << row.text << error;
+    }
+    // An implied end keeps to the limit too.
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(parse_scenario("at 3599.5 1=1\n", "f", scenario, error)) << error;
+    EXPECT_EQ(scenario.end_time, 3600.0);
+    EXPECT_EQ(cycle_count(scenario.end_time), 3600u * 18);
+}
+
 }  // namespace

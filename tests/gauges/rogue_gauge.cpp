@@ -1,6 +1,7 @@
 // Test-only gauge modules that misbehave on their first update, to check how the bench reports
 // it: Rogue_Service calls the PANELS entry at byte 44, which no bench provides; Rogue_Crash
-// (built with ROGUE_CRASH) writes through a null pointer.
+// (built with ROGUE_CRASH) writes through a null pointer. Rogue_Unreadable (ROGUE_UNREADABLE)
+// never gets that far: its Linkage lists a gauge header at an address no module is mapped at.
 #include <windows.h>
 
 #include "host_panel.h"
@@ -23,7 +24,9 @@ static void HOST_CALL rogue_callback(GAUGEHDR *, int32_t service_id, uint32_t)
 #endif
 }
 
-#ifdef ROGUE_CRASH
+#if defined(ROGUE_UNREADABLE)
+static char rogue_name[] = "Rogue_Unreadable";
+#elif defined(ROGUE_CRASH)
 static char rogue_name[] = "Rogue_Crash";
 #else
 static char rogue_name[] = "Rogue_Service";
@@ -41,5 +44,10 @@ static void HOST_CALL rogue_nothing(void) {}
 
 extern "C" {
 GAUGE_IMPORT_TABLE ImportTable = {0x0F, 0, {0, 0}};
+#ifdef ROGUE_UNREADABLE
+// The first page of the address space is never mapped.
+GAUGE_LINKAGE Linkage = {0x13, rogue_nothing, rogue_nothing, {0, 0}, 0x0800, {(GAUGEHDR *)0x10, 0}};
+#else
 GAUGE_LINKAGE Linkage = {0x13, rogue_nothing, rogue_nothing, {0, 0}, 0x0800, {&rogue_header, 0}};
+#endif
 }
