@@ -9,11 +9,11 @@
 #include <list>
 #include <map>
 
-#include "media_shim.h"
 #include "output_file.h"
 #include "panel_host.h"
 #include "scenario.h"
 #include "snapshot.h"
+#include "snapshot_png.h"
 #include "sound_tracker.h"
 #include "timeline.h"
 #include "toolbox.h"
@@ -412,9 +412,10 @@ int Runner::run_cycles()
 // their targets.
 int Runner::finish_outputs()
 {
+    // The writers' own messages name the temporary file: the user is told the target.
     std::string reason;
     if (snapshot_taken_ && !write_png_file(snapshot_, snapshot_file_.temporary(), reason))
-        return error(EXIT_RUN_ERROR, "cannot write " + options_.snapshot_path + ": " + reason);
+        return error(EXIT_RUN_ERROR, "cannot write " + options_.snapshot_path);
     if (!options_.audio_path.empty()) {
         sounds_.finish(scenario_.end_time);
         std::vector<std::string> warnings;
@@ -423,7 +424,7 @@ int Runner::finish_outputs()
         for (const std::string &warning : warnings)
             fprintf(err_, "gaugebench: %s\n", warning.c_str());
         if (!written)
-            return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path + ": " + reason);
+            return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path);
     }
     for (OutputFile *file : {&snapshot_file_, &audio_file_})
         if (!file->temporary().empty() && !file->commit(reason))

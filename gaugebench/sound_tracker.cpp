@@ -57,10 +57,10 @@ void SoundTracker::collect(const TimelineEvent &stamp, const char *phase, std::v
             line.call = "play";
             // Until something stops it, a one-shot plays to its end and a loop to the run's.
             if (sound.effect == SOUND_EFFECT_PLAYED_ONCE)
-                cues_.push_back({line.path, stamp.time, false, INFINITY});
+                cues_.push_back({line.path, stamp.time, false, HUGE_VAL});
             if (sound.effect == SOUND_EFFECT_STARTED_LOOP) {
                 open_loops_[line.name] = cues_.size();
-                cues_.push_back({line.path, stamp.time, true, INFINITY});
+                cues_.push_back({line.path, stamp.time, true, HUGE_VAL});
                 playing_.push_back(line.name);
             }
             break;
@@ -100,9 +100,7 @@ void SoundTracker::collect(const TimelineEvent &stamp, const char *phase, std::v
 
 void SoundTracker::finish(double end_time)
 {
-    for (auto &open : open_loops_)
-        cues_[open.second].stop = end_time;
-    open_loops_.clear();
+    silence_all(end_time);
 }
 
 }  // namespace bench
