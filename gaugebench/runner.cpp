@@ -182,6 +182,21 @@ int Runner::open_outputs()
     return EXIT_OK;
 }
 
+// The loader catches a fault in a module's entry point and only says the load failed; a handler
+// that sees every exception first notes the fault, so the report can say what happened.
+static DWORD entry_fault_code;
+static void *entry_fault_address;
+
+static LONG WINAPI note_entry_fault(EXCEPTION_POINTERS *pointers)
+{
+    DWORD code = pointers->ExceptionRecord->ExceptionCode;
+    if (!entry_fault_code && (code & 0xC0000000) == 0xC0000000) {  // errors, not notices
+        entry_fault_code = code;
+        entry_fault_address = pointers->ExceptionRecord->ExceptionAddress;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 int Runner::load_modules()
 {
     for (const std::string &path : options_.modules) {
@@ -190,10 +205,20 @@ int Runner::load_modules()
         std::string message;
         bool unreadable = false;
         loading_path_ = &path;
+        entry_fault_code = 0;
+        void *watch = AddVectoredExceptionHandler(1, note_entry_fault);
         bool loaded = panel_host::load_module(path, module, message, &unreadable);
+        if (watch)
+            RemoveVectoredExceptionHandler(watch);
         loading_path_ = 0;
         if (!loaded) {
             modules_.pop_back();
+            if (entry_fault_code) {
+                char text[128];
+                snprintf(text, sizeof text, " crashed in its entry point: exception 0x%08lX at address %p",
+                         (unsigned long)entry_fault_code, entry_fault_address);
+                return error(EXIT_GAUGE_CRASHED, path + text);
+            }
             return error(unreadable ? EXIT_GAUGE_CRASHED : EXIT_RUN_ERROR, message);
         }
         for (const panel_host::Module &other : modules_)
@@ -255,11 +280,13 @@ int Runner::make_instances()
     }
     for (const Known &gauge : known) {
         int count = counts.count(gauge.name) ? counts[gauge.name] : 1;
+        loading_path_ = &gauge.module->path;  // make_instance reads the module's element records
         for (int n = 1; n <= count; ++n) {
             GaugeRun run{panel_host::make_instance(*gauge.module, gauge.index), gauge.name, n, {}};
             run.texts.resize(run.instance.strings.size());
             gauges_.push_back(run);
         }
+        loading_path_ = 0;
     }
     return EXIT_OK;
 }

@@ -182,6 +182,8 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
          "error: Rogue_Crash[1] (" + exe_folder() + "..\\test-gauges\\Rogue_Crash.gau) crashed: exception 0xC0000005", true},
         {"module whose gauge list points at no memory", quote(module_path(BOOMCUE_FILE)) + " " + quote(unreadable), 4,
          "error: " + unreadable + ": cannot be read safely: its gauge list points outside the module (at 0x00000010)"},
+        {"module whose entry point crashes", quote(exe_folder() + "..\\test-gauges\\Rogue_Entry.gau"), 4,
+         "error: " + exe_folder() + "..\\test-gauges\\Rogue_Entry.gau crashed in its entry point: exception 0xC0000005"},
         {"output that cannot be written", "--snapshot " + quote(dir + "nowhere\\x.png") + " " + both_modules(), 1,
          "error: cannot write " + dir + "nowhere\\x.png"},
         {"scale without a snapshot", "--scale 2 " + both_modules(), 2, "error: --scale needs --snapshot FILE.png"},

@@ -1,7 +1,8 @@
 // Test-only gauge modules that misbehave on their first update, to check how the bench reports
 // it: Rogue_Service calls the PANELS entry at byte 44, which no bench provides; Rogue_Crash
 // (built with ROGUE_CRASH) writes through a null pointer. Rogue_Unreadable (ROGUE_UNREADABLE)
-// never gets that far: its Linkage lists a gauge header at an address no module is mapped at.
+// never gets that far: its Linkage lists a gauge header at an address no module is mapped at;
+// nor does Rogue_Entry (ROGUE_ENTRY), whose entry point writes through a null pointer.
 #include <windows.h>
 
 #include "host_panel.h"
@@ -24,7 +25,17 @@ static void HOST_CALL rogue_callback(GAUGEHDR *, int32_t service_id, uint32_t)
 #endif
 }
 
-#if defined(ROGUE_UNREADABLE)
+#if defined(ROGUE_ENTRY)
+static char rogue_name[] = "Rogue_Entry";
+static volatile uintptr_t entry_null;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        *(volatile uint32_t *)entry_null = 1;
+    return TRUE;
+}
+#elif defined(ROGUE_UNREADABLE)
 static char rogue_name[] = "Rogue_Unreadable";
 #elif defined(ROGUE_CRASH)
 static char rogue_name[] = "Rogue_Crash";
