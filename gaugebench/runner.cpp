@@ -6,10 +6,8 @@
 #include <math.h>
 #include <windows.h>
 
-#include <list>
-#include <map>
-
 #include "output_file.h"
+#include "panel.h"
 #include "panel_host.h"
 #include "scenario.h"
 #include "snapshot.h"
@@ -20,33 +18,6 @@
 #include "wav_audio.h"
 
 namespace bench {
-
-static std::string file_name(const std::string &path)
-{
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-static std::string file_stem(const std::string &path)
-{
-    std::string name = file_name(path);
-    size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-static bool same_text_ignoring_case(const std::string &a, const std::string &b)
-{
-    std::wstring wide_a = toolbox::widen(a), wide_b = toolbox::widen(b);
-    return CompareStringOrdinal(wide_a.c_str(), (int)wide_a.size(), wide_b.c_str(), (int)wide_b.size(), TRUE) ==
-           CSTR_EQUAL;
-}
-
-struct GaugeRun {
-    panel_host::Instance instance;
-    std::string gauge;
-    int number;
-    std::vector<std::string> texts;  // each string element's text after its last update
-};
 
 class Runner {
 public:
@@ -61,8 +32,6 @@ private:
     void warn(const std::string &message);
     int load_scenario();
     int open_outputs();
-    int load_modules();
-    int make_instances();
     int32_t snapshot_cycle(uint32_t cycles);
     void call(GaugeRun &gauge, const char *phase, int32_t service, panel_host::StringElement *string = 0);
     TimelineEvent event(EventKind kind, const GaugeRun *gauge = 0);
@@ -77,8 +46,7 @@ private:
     Scenario scenario_;
     std::string sounds_dir_;                 // full path: warnings show one separator style
     OutputFile snapshot_file_, audio_file_;
-    std::list<panel_host::Module> modules_;  // instances point into these: a list keeps them put
-    std::vector<GaugeRun> gauges_;
+    Panel panel_;
     std::vector<TimelineEvent> step_;
     uint32_t cycle_ = 0;
     double time_ = 0;
@@ -88,7 +56,6 @@ private:
     // Where the run is, for a message when a gauge misbehaves or a module cannot be loaded.
     const GaugeRun *current_gauge_ = 0;
     const char *current_phase_ = "";
-    const std::string *loading_path_ = 0;
     bool cycling_ = false;
 };
 
@@ -154,8 +121,8 @@ void Runner::fail_outside_gauges(const std::string &what)
     if (current_gauge_ || cycling_)
         fail_in_gauge(what, EXIT_GAUGE_CRASHED);
     discard_open_outputs();
-    if (loading_path_)
-        error(EXIT_GAUGE_CRASHED, *loading_path_ + " " + what + " while it was loaded (in its entry point or records)");
+    if (panel_.module_being_read)
+        error(EXIT_GAUGE_CRASHED, *panel_.module_being_read + " " + what + " while its records were read");
     else
         error(EXIT_GAUGE_CRASHED, what);
     ExitProcess(EXIT_GAUGE_CRASHED);
@@ -179,115 +146,6 @@ int Runner::open_outputs()
         return error(EXIT_RUN_ERROR, "cannot write " + options_.snapshot_path + ": " + reason);
     if (!options_.audio_path.empty() && !audio_file_.open(options_.audio_path, reason))
         return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path + ": " + reason);
-    return EXIT_OK;
-}
-
-// The loader catches a fault in a module's entry point and only says the load failed; a handler
-// that sees every exception first notes the fault, so the report can say what happened.
-static DWORD entry_fault_code;
-static void *entry_fault_address;
-
-static LONG WINAPI note_entry_fault(EXCEPTION_POINTERS *pointers)
-{
-    DWORD code = pointers->ExceptionRecord->ExceptionCode;
-    if (!entry_fault_code && (code & 0xC0000000) == 0xC0000000) {  // errors, not notices
-        entry_fault_code = code;
-        entry_fault_address = pointers->ExceptionRecord->ExceptionAddress;
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-
-int Runner::load_modules()
-{
-    for (const std::string &path : options_.modules) {
-        modules_.emplace_back();
-        panel_host::Module &module = modules_.back();
-        std::string message;
-        bool unreadable = false;
-        loading_path_ = &path;
-        entry_fault_code = 0;
-        void *watch = AddVectoredExceptionHandler(1, note_entry_fault);
-        bool loaded = panel_host::load_module(path, module, message, &unreadable);
-        if (watch)
-            RemoveVectoredExceptionHandler(watch);
-        loading_path_ = 0;
-        if (!loaded) {
-            modules_.pop_back();
-            if (entry_fault_code) {
-                char text[128];
-                snprintf(text, sizeof text, " crashed in its entry point: exception 0x%08lX at address %p",
-                         (unsigned long)entry_fault_code, entry_fault_address);
-                return error(EXIT_GAUGE_CRASHED, path + text);
-            }
-            return error(unreadable ? EXIT_GAUGE_CRASHED : EXIT_RUN_ERROR, message);
-        }
-        for (const panel_host::Module &other : modules_)
-            if (&other != &module && other.handle == module.handle)
-                return error(EXIT_USAGE, path + " is loaded twice (as " + other.path +
-                                             "); to hold a gauge twice, use 'instances GAUGE 2' in a scenario");
-    }
-    return EXIT_OK;
-}
-
-int Runner::make_instances()
-{
-    // Gauges by name, in command-line order.
-    struct Known {
-        panel_host::Module *module;
-        size_t index;
-        std::string name;
-    };
-    std::vector<Known> known;
-    for (panel_host::Module &module : modules_)
-        for (size_t g = 0; g < module.gauges.size(); ++g) {
-            const char *name = module.gauges[g]->gauge_name;
-            Known gauge{&module, g, name && *name ? std::string(name) : file_stem(module.path)};
-            // The timeline and the scenario name gauges by name: two of one name could not be told apart.
-            for (const Known &other : known)
-                if (other.name == gauge.name)
-                    return error(EXIT_USAGE, "two gauges are named " + toolbox::printable(gauge.name) + " (in " +
-                                                 other.module->path + " and " + module.path +
-                                                 "); the timeline could not tell them apart");
-            known.push_back(gauge);
-        }
-    if (options_.scenario_path.empty()) {
-        // The demo holds the frequency cue gauge twice when it is loaded, as a 2D panel and a
-        // virtual cockpit would.
-        bool boomcue = false;
-        for (const Known &gauge : known)
-            boomcue |= gauge.name == "VQT7_Boomcue";
-        std::string message;
-        parse_scenario(demo_scenario(boomcue), "demo", scenario_, message);
-    }
-    // A scenario names a gauge by its name or its module's file name, with or without ".gau".
-    std::map<std::string, int> counts;
-    for (const InstanceRequest &request : scenario_.instances) {
-        bool found = false;
-        for (const Known &gauge : known)
-            if (gauge.name == request.gauge || same_text_ignoring_case(file_stem(gauge.module->path), request.gauge) ||
-                same_text_ignoring_case(file_name(gauge.module->path), request.gauge)) {
-                counts[gauge.name] = request.count;
-                found = true;
-            }
-        if (!found) {
-            std::string names;
-            for (const Known &gauge : known)
-                names += (names.empty() ? "" : ", ") + gauge.name;
-            return error(EXIT_USAGE, scenario_.source + ":" + std::to_string(request.line) +
-                                         ": expected the name of a loaded gauge (" + names + "), got '" +
-                                         toolbox::printable(request.gauge) + "'");
-        }
-    }
-    for (const Known &gauge : known) {
-        int count = counts.count(gauge.name) ? counts[gauge.name] : 1;
-        loading_path_ = &gauge.module->path;  // make_instance reads the module's element records
-        for (int n = 1; n <= count; ++n) {
-            GaugeRun run{panel_host::make_instance(*gauge.module, gauge.index), gauge.name, n, {}};
-            run.texts.resize(run.instance.strings.size());
-            gauges_.push_back(run);
-        }
-        loading_path_ = 0;
-    }
     return EXIT_OK;
 }
 
@@ -348,7 +206,7 @@ bool Runner::take_snapshot()
     if (options_.snapshot_path.empty())
         return true;
     std::vector<panel_host::Instance *> instances;
-    for (GaugeRun &gauge : gauges_)
+    for (GaugeRun &gauge : panel_.gauges)
         instances.push_back(&gauge.instance);
     std::string message;
     if (!draw_faces(instances, options_.scale, snapshot_, message))
@@ -368,10 +226,10 @@ int Runner::run_cycles()
 
     // Start: PRE_INITIALIZE for every instance.
     TimelineEvent start = event(EventKind::Start);
-    for (const GaugeRun &gauge : gauges_)
+    for (const GaugeRun &gauge : panel_.gauges)
         start.gauges.push_back(instance_label(gauge.gauge, gauge.number));
     step_.push_back(start);
-    for (GaugeRun &gauge : gauges_)
+    for (GaugeRun &gauge : panel_.gauges)
         call(gauge, "initialize", PANEL_SERVICE_PRE_INITIALIZE);
     if (snapshot_at < 0 && !take_snapshot())
         return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
@@ -393,7 +251,7 @@ int Runner::run_cycles()
             line.scenario_time = due.time;
             step_.push_back(line);
         }
-        for (GaugeRun &gauge : gauges_) {
+        for (GaugeRun &gauge : panel_.gauges) {
             call(gauge, "update", PANEL_SERVICE_PRE_UPDATE);
             for (size_t s = 0; s < gauge.instance.strings.size(); ++s) {
                 call(gauge, "string update", 0, &gauge.instance.strings[s]);
@@ -417,12 +275,12 @@ int Runner::run_cycles()
 
     // End: PRE_KILL for every instance, then the modules are unloaded.
     time_ = scenario_.end_time;
-    for (GaugeRun &gauge : gauges_) {
+    for (GaugeRun &gauge : panel_.gauges) {
         step_.push_back(event(EventKind::Kill, &gauge));
         call(gauge, "kill", PANEL_SERVICE_PRE_KILL);
     }
     current_phase_ = "unload";
-    for (panel_host::Module &module : modules_)
+    for (panel_host::Module &module : panel_.modules)
         panel_host::unload_module(module);
     sounds_.collect(event(EventKind::Sound), "unload", step_);
     step_.push_back(event(EventKind::End));
@@ -486,9 +344,12 @@ int Runner::run()
     active_runner = this;
     SetUnhandledExceptionFilter(report_crash);
     panel_host::set_unprovided_service_handler(unprovided_service);
-    int code = load_modules();
+    std::string message;
+    int code = load_modules(options_.modules, panel_, message);
     if (!code)
-        code = make_instances();
+        code = make_instances(panel_, options_.scenario_path.empty(), scenario_, message);
+    if (code)
+        error(code, message);
     if (!code) {
         sounds_.start();
         code = run_cycles();

@@ -1,0 +1,148 @@
+// Loading the gauge modules and making the panel's instances: every way a module or a scenario's
+// instance line can be wrong ends here with an exit code and one message.
+#include "panel.h"
+
+#include <windows.h>
+
+#include <map>
+
+#include "toolbox.h"
+
+namespace bench {
+
+static std::string file_name(const std::string &path)
+{
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+static std::string file_stem(const std::string &path)
+{
+    std::string name = file_name(path);
+    size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+static bool same_text_ignoring_case(const std::string &a, const std::string &b)
+{
+    std::wstring wide_a = toolbox::widen(a), wide_b = toolbox::widen(b);
+    return CompareStringOrdinal(wide_a.c_str(), (int)wide_a.size(), wide_b.c_str(), (int)wide_b.size(), TRUE) ==
+           CSTR_EQUAL;
+}
+
+static int fail(std::string &error, int code, const std::string &message)
+{
+    error = message;
+    return code;
+}
+
+// The loader catches a fault in a module's entry point and only says the load failed; a handler
+// that sees every exception first notes the fault, so the report can say what happened.
+static DWORD entry_fault_code;
+static void *entry_fault_address;
+
+static LONG WINAPI note_entry_fault(EXCEPTION_POINTERS *pointers)
+{
+    DWORD code = pointers->ExceptionRecord->ExceptionCode;
+    if (!entry_fault_code && (code & 0xC0000000) == 0xC0000000) {  // errors, not notices
+        entry_fault_code = code;
+        entry_fault_address = pointers->ExceptionRecord->ExceptionAddress;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+int load_modules(const std::vector<std::string> &paths, Panel &panel, std::string &error)
+{
+    for (const std::string &path : paths) {
+        panel.modules.emplace_back();
+        panel_host::Module &module = panel.modules.back();
+        std::string message;
+        bool unreadable = false;
+        panel.module_being_read = &path;
+        entry_fault_code = 0;
+        void *watch = AddVectoredExceptionHandler(1, note_entry_fault);
+        bool loaded = panel_host::load_module(path, module, message, &unreadable);
+        if (watch)
+            RemoveVectoredExceptionHandler(watch);
+        panel.module_being_read = 0;
+        if (!loaded) {
+            panel.modules.pop_back();
+            if (entry_fault_code) {
+                char text[128];
+                snprintf(text, sizeof text, " crashed in its entry point: exception 0x%08lX at address %p",
+                         (unsigned long)entry_fault_code, entry_fault_address);
+                return fail(error, EXIT_GAUGE_CRASHED, path + text);
+            }
+            return fail(error, unreadable ? EXIT_GAUGE_CRASHED : EXIT_RUN_ERROR, message);
+        }
+        for (const panel_host::Module &other : panel.modules)
+            if (&other != &module && other.handle == module.handle)
+                return fail(error, EXIT_USAGE, path + " is loaded twice (as " + other.path +
+                                             "); to hold a gauge twice, use 'instances GAUGE 2' in a scenario");
+    }
+    return EXIT_OK;
+}
+
+int make_instances(Panel &panel, bool demo, Scenario &scenario, std::string &error)
+{
+    // Gauges by name, in command-line order.
+    struct Known {
+        panel_host::Module *module;
+        size_t index;
+        std::string name;
+    };
+    std::vector<Known> known;
+    for (panel_host::Module &module : panel.modules)
+        for (size_t g = 0; g < module.gauges.size(); ++g) {
+            const char *name = module.gauges[g]->gauge_name;
+            Known gauge{&module, g, name && *name ? std::string(name) : file_stem(module.path)};
+            // The timeline and the scenario name gauges by name: two of one name could not be told apart.
+            for (const Known &other : known)
+                if (other.name == gauge.name)
+                    return fail(error, EXIT_USAGE, "two gauges are named " + toolbox::printable(gauge.name) + " (in " +
+                                                 other.module->path + " and " + module.path +
+                                                 "); the timeline could not tell them apart");
+            known.push_back(gauge);
+        }
+    if (demo) {
+        // The demo holds the frequency cue gauge twice when it is loaded, as a 2D panel and a
+        // virtual cockpit would.
+        bool boomcue = false;
+        for (const Known &gauge : known)
+            boomcue |= gauge.name == "VQT7_Boomcue";
+        std::string message;
+        parse_scenario(demo_scenario(boomcue), "demo", scenario, message);
+    }
+    // A scenario names a gauge by its name or its module's file name, with or without ".gau".
+    std::map<std::string, int> counts;
+    for (const InstanceRequest &request : scenario.instances) {
+        bool found = false;
+        for (const Known &gauge : known)
+            if (gauge.name == request.gauge || same_text_ignoring_case(file_stem(gauge.module->path), request.gauge) ||
+                same_text_ignoring_case(file_name(gauge.module->path), request.gauge)) {
+                counts[gauge.name] = request.count;
+                found = true;
+            }
+        if (!found) {
+            std::string names;
+            for (const Known &gauge : known)
+                names += (names.empty() ? "" : ", ") + gauge.name;
+            return fail(error, EXIT_USAGE, scenario.source + ":" + std::to_string(request.line) +
+                                         ": expected the name of a loaded gauge (" + names + "), got '" +
+                                         toolbox::printable(request.gauge) + "'");
+        }
+    }
+    for (const Known &gauge : known) {
+        int count = counts.count(gauge.name) ? counts[gauge.name] : 1;
+        panel.module_being_read = &gauge.module->path;  // make_instance reads the module's element records
+        for (int n = 1; n <= count; ++n) {
+            GaugeRun run{panel_host::make_instance(*gauge.module, gauge.index), gauge.name, n, {}};
+            run.texts.resize(run.instance.strings.size());
+            panel.gauges.push_back(run);
+        }
+        panel.module_being_read = 0;
+    }
+    return EXIT_OK;
+}
+
+}  // namespace bench
