@@ -559,6 +559,27 @@ TEST(BenchUnicode, NonAsciiFolderRoundTrip)
     EXPECT_EQ(result.err, "gaugebench: error: " + scenario + ":1: expected a decimal or 0x-hex value after '870=', got 'soon'\n");
 }
 
+// The kill's terminate silences a one-shot still sounding, as it does loops: the 0.6 s boom played
+// at 0 s ends with the run at 0.2 s.
+TEST(BenchDemo, KillCutsAOneShotStillSounding)
+{
+    std::string dir = test_folder();
+    ASSERT_TRUE(write_bytes(dir + "short.txt", "at 0 870=0x2400\nend 0.2\n"));
+    std::string wav = dir + "short.wav";
+    ChildResult result = run_gaugebench("--scenario " + quote(dir + "short.txt") + " --audio " + quote(wav) +
+                                        " --sounds " + quote(exe_folder() + "..\\demo-sounds") + " " +
+                                        quote(module_path(BOOMCUE_FILE)));
+    ASSERT_EQ(result.exit_code, 0u) << result.err;
+    std::vector<float> mono;
+    ASSERT_TRUE(read_mono_wav(read_file(wav), mono));
+    EXPECT_EQ(mono.size(), AUDIO_RATE / 5) << "0.2 s: nothing after the kill";
+    ASSERT_GT(mono.size(), 441u);
+    float level = 0;
+    for (size_t i = mono.size() - 441; i < mono.size(); ++i)
+        level = std::max(level, fabsf(mono[i]));
+    EXPECT_GT(level, 0.01f) << "the boom sounds in the last 20 ms before the kill";
+}
+
 // A gauge may write any bytes into its text: every record stays one line of valid JSON, with
 // what is not UTF-8 replaced, and its fields in their order.
 TEST(BenchJson, EveryRecordIsValidJsonWhateverBytesAGaugeWrites)
