@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <windows.h>
 
 #include <exception>
@@ -31,8 +32,19 @@ static int run(int argc, wchar_t **argv)
     return bench::run_bench(options, stdout, stderr);
 }
 
+// An exception that cannot reach wmain's handler (one thrown where it cannot unwind) would
+// otherwise abort with exit code 3, which means something else here.
+static void report_terminate()
+{
+    bench::discard_open_outputs();
+    fputs("gaugebench: error: an unexpected error ended the run\n", stderr);
+    fflush(stderr);
+    _exit(bench::EXIT_RUN_ERROR);
+}
+
 int wmain(int argc, wchar_t **argv)
 {
+    std::set_terminate(report_terminate);
     // No dialog boxes: a missing drive or a crash is reported on stderr and the run ends.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     // Plain line feeds: the output is mostly read on Linux, through the launcher.
