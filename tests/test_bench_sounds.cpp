@@ -319,20 +319,20 @@ TEST(BenchSounds, HugeFilePlaysOnlyWhatTheRunPlays)
 
 // A one-shot is cut where terminate or the unload silenced it; a loop starts over from its
 // first sample, whether its sound is short or longer than the mixer keeps whole; a one-shot
-// nothing silenced runs past the end of the run.
+// nothing silenced runs past the end of the run. One name is outside every ANSI code page.
 TEST(BenchSounds, CutsOneShotsAndLoopsSounds)
 {
     std::vector<uint8_t> format = wave_format(WAVE_FORMAT_PCM, 1, 22050, 16);
     std::vector<int16_t> long_tone = tone(22050, 7.0);
-    ASSERT_TRUE(write_file(in_sounds("short.wav"), plain(format, linear(1, 22050, 16))));
+    ASSERT_TRUE(write_file(in_sounds("short \u58f0\u00e9.wav"), plain(format, linear(1, 22050, 16))));
     ASSERT_TRUE(write_file(in_sounds("long.wav"),
                            plain(format, std::vector<uint8_t>((uint8_t *)long_tone.data(), (uint8_t *)(long_tone.data() + long_tone.size())))));
     std::vector<float> out;
     std::vector<std::string> warnings;
-    ASSERT_TRUE(render({{"short.wav", 0.1, false, 0.3}, {"short.wav", 1.0, true, 2.5}, {"long.wav", 3.0, true, 12.0},
-                        {"short.wav", 12.8, false}},
+    const std::string name = "short \u58f0\u00e9.wav";
+    ASSERT_TRUE(render({{name, 0.1, false, 0.3}, {name, 1.0, true, 2.5}, {"long.wav", 3.0, true, 12.0}, {name, 12.8, false}},
                        13.0, out, warnings));
-    EXPECT_TRUE(warnings.empty());
+    EXPECT_TRUE(warnings.empty()) << warnings[0];
     const double tone_seconds = tone(22050).size() / RATE;
     EXPECT_EQ(out.size(), (size_t)llround(12.8 * RATE) + tone(22050).size()) << "the last one-shot runs on";
     struct Window {
