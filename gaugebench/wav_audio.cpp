@@ -51,6 +51,7 @@ static void load_sound(Sound &sound, std::vector<std::string> &warnings)
     std::string reason;
     std::vector<std::string> faults;
     if (!stream.open(sound.file, AUDIO_RATE, reason, &faults)) {
+        // A file that is not there, or locked, keeps the short message it always had.
         if (reason.compare(0, 11, "cannot open") == 0)
             warnings.push_back("warning: cannot open sound file " + sound.file + ": it stays silent");
         else

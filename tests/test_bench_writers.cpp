@@ -1,15 +1,49 @@
-// The bench's text timeline on its own: the folding of repeated calls. The snapshot is read
-// back in test_bench_run, the audio of every sound format in test_bench_sounds.
+// The bench's writers on their own: the snapshot's PNG read back through WIC, and the text
+// timeline's folding of repeated calls. The demo's snapshot is read in test_bench_run, the
+// audio of every sound format in test_bench_sounds.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <string.h>
 
+#include "media_files.h"
+#include "snapshot_png.h"
+#include "test_support.h"
 #include "timeline.h"
 
 using namespace bench;
 
 namespace {
+
+// Noise and an odd width (rows not a multiple of four bytes) come back pixel for pixel.
+TEST(BenchPng, WrittenImagesReadBackPixelForPixel)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string path = std::string(temp) + "bench_png_" + std::to_string(GetCurrentProcessId()) + ".png";
+    uint32_t seed = 12345;
+    struct Case {
+        const char *name;
+        uint32_t width, height;
+    };
+    const Case cases[] = {{"one pixel", 1, 1}, {"odd width", 61, 47}, {"wide and flat", 300, 3}};
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        Image image;
+        image.width = row.width;
+        image.height = row.height;
+        for (uint32_t i = 0; i < row.width * row.height * 3; ++i)
+            image.rgb.push_back((uint8_t)((seed = seed * 1103515245u + 12345u) >> 16));
+        std::string error;
+        ASSERT_TRUE(write_png_file(image, path, error)) << error;
+        test_support::Pixels back;
+        ASSERT_TRUE(test_support::decode_png(test_support::read_file(path), back));
+        EXPECT_EQ(back.width, row.width);
+        EXPECT_EQ(back.height, row.height);
+        EXPECT_TRUE(back.rgb == image.rgb) << "pixels differ";
+    }
+    DeleteFileA(path.c_str());
+}
 
 TEST(BenchTimeline, TextFoldsRepeatedCallsThatChangeNothing)
 {
