@@ -427,9 +427,12 @@ TEST(BenchDemo, AudioIsSilentOrSoundingWhereTheTimelineSays)
 TEST(BenchDemo, MissingSoundFilesWarnAndStaySilent)
 {
     std::string empty = test_folder() + "no_sounds";
-    CreateDirectoryA(empty.c_str(), 0);
+    ASSERT_TRUE(CreateDirectoryW(toolbox::widen(empty).c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
     std::string wav = test_folder() + "silent.wav";
-    ChildResult result = run_gaugebench("--audio " + quote(wav) + " --sounds " + quote(empty) + " " + both_modules());
+    // Given with forward slashes, the folder is still named with one separator style.
+    std::string forward = empty;
+    std::replace(forward.begin(), forward.end(), '\\', '/');
+    ChildResult result = run_gaugebench("--audio " + quote(wav) + " --sounds " + quote(forward) + " " + both_modules());
     EXPECT_EQ(result.exit_code, 0u) << "the run goes on";
     EXPECT_NE(result.err.find("warning: cannot open sound file " + empty + "\\sound\\QX\\Supersonic.wav"),
               std::string::npos) << result.err;
