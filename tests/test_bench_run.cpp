@@ -25,9 +25,8 @@ struct ChildResult {
     std::string out, err;
 };
 
-// The test's own folder, under the test program's, named for the test: no two tests (nor two
-// runs of one test) share a file, and a process left holding one cannot upset another test.
-std::string test_folder()
+// This run's folder in the temporary folder, removed with everything in it when the program ends.
+const std::string &temp_root()
 {
     static std::string root;
     if (root.empty()) {
@@ -36,16 +35,51 @@ std::string test_folder()
         root = toolbox::narrow(temp) + "gaugebench_test_" + std::to_string(GetCurrentProcessId()) + "\\";
         EXPECT_TRUE(CreateDirectoryW(toolbox::widen(root).c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
     }
+    return root;
+}
+
+void remove_tree(const std::wstring &folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(folder + name + L"\\");
+            else
+                DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+struct TempCleanup : ::testing::Environment {
+    void TearDown() override { remove_tree(toolbox::widen(temp_root())); }
+};
+const ::testing::Environment *const temp_cleanup = ::testing::AddGlobalTestEnvironment(new TempCleanup);
+
+// The test's own folder, named for the test: no two tests share a file, and a process left
+// holding one cannot upset another test.
+std::string test_folder()
+{
     const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string folder = root + test->test_suite_name() + "." + test->name() + "\\";
+    std::string folder = temp_root() + test->test_suite_name() + "." + test->name() + "\\";
     EXPECT_TRUE(CreateDirectoryW(toolbox::widen(folder).c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS)
         << folder;
     return folder;
 }
 
+// A whole file as bytes; a file that cannot be read fails the test.
 std::string read_text(const std::string &path)
 {
-    std::vector<uint8_t> bytes = read_file(path);
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!toolbox::read_whole_file(path, bytes, reason))
+        ADD_FAILURE() << "cannot read " << path << ": " << reason;
     return std::string(bytes.begin(), bytes.end());
 }
 
