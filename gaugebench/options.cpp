@@ -48,10 +48,12 @@ struct OptionRow {
 };
 
 static const OptionRow OPTION_TABLE[] = {
-    {"--scenario", "a scenario file", [](const std::string &v, Options &o, std::string &) { o.scenario_path = v; return true; }},
+    {"--scenario", "a scenario file",
+     [](const std::string &v, Options &o, std::string &) { o.scenario_path = v; return true; }},
     {"--json", 0, [](const std::string &, Options &o, std::string &) { return o.json = true; }},
     {"--every-call", 0, [](const std::string &, Options &o, std::string &) { return o.every_call = true; }},
-    {"--snapshot", "a PNG file name", [](const std::string &v, Options &o, std::string &) { o.snapshot_path = v; return true; }},
+    {"--snapshot", "a PNG file name",
+     [](const std::string &v, Options &o, std::string &) { o.snapshot_path = v; return true; }},
     {"--snapshot-at", "a time in seconds",
      [](const std::string &v, Options &o, std::string &error) {
          if (parse_number(v, o.snapshot_at) && o.snapshot_at >= 0)
@@ -69,7 +71,8 @@ static const OptionRow OPTION_TABLE[] = {
          o.scale = (int)scale;
          return o.scale_given = true;
      }},
-    {"--audio", "a WAV file name", [](const std::string &v, Options &o, std::string &) { o.audio_path = v; return true; }},
+    {"--audio", "a WAV file name",
+     [](const std::string &v, Options &o, std::string &) { o.audio_path = v; return true; }},
     {"--sounds", "a folder", [](const std::string &v, Options &o, std::string &) { o.sounds_dir = v; return true; }},
     {"--print-demo", 0, [](const std::string &, Options &o, std::string &) { return o.print_demo = true; }},
     {"--help", 0, [](const std::string &, Options &o, std::string &) { return o.help = true; }},
@@ -79,8 +82,8 @@ static const OptionRow OPTION_TABLE[] = {
 bool same_file_path(const std::string &a, const std::string &b)
 {
     std::wstring full_a = toolbox::full_path_w(a), full_b = toolbox::full_path_w(b);
-    return !full_a.empty() && CompareStringOrdinal(full_a.c_str(), (int)full_a.size(), full_b.c_str(), (int)full_b.size(), TRUE) ==
-           CSTR_EQUAL;
+    return !full_a.empty() && CompareStringOrdinal(full_a.c_str(), (int)full_a.size(), full_b.c_str(),
+                                                   (int)full_b.size(), TRUE) == CSTR_EQUAL;
 }
 
 // Options that only make sense together.

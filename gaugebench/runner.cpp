@@ -180,8 +180,9 @@ int Runner::flush_step(uint32_t cycle)
 {
     writer_.write_step(cycle, step_);
     step_.clear();
-    return writer_.failed() ? error(EXIT_RUN_ERROR, "cannot write the timeline (the disk is full or the output was closed)")
-                            : EXIT_OK;
+    if (writer_.failed())
+        return error(EXIT_RUN_ERROR, "cannot write the timeline (the disk is full or the output was closed)");
+    return EXIT_OK;
 }
 
 // The cycle after which the faces are drawn; -1 (after the start) when the run has no cycle.
@@ -195,7 +196,8 @@ int32_t Runner::snapshot_cycle(uint32_t cycles)
     if (wanted < cycles)
         return (int32_t)wanted;
     char text[160];
-    snprintf(text, sizeof text, "--snapshot-at %g s is past the run's last cycle; the snapshot shows cycle %u at %.3f s",
+    snprintf(text, sizeof text,
+             "--snapshot-at %g s is past the run's last cycle; the snapshot shows cycle %u at %.3f s",
              options_.snapshot_at, cycles - 1, cycle_time(cycles - 1));
     warn(text);
     return (int32_t)cycles - 1;

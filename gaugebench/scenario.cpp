@@ -179,8 +179,9 @@ bool parse_scenario(const std::string &file_text, const std::string &source, Sce
                 if (!parse_token(word.substr(0, equals), setting.token))
                     return fail(number, "expected a token number before '=', got '" + shown(word) + "'");
                 if (!parse_value(word.substr(equals + 1), setting))
-                    return fail(number, "expected a decimal or 0x-hex value after '" + shown(word.substr(0, equals + 1)) +
-                                            "', got '" + shown(word.substr(equals + 1)) + "'");
+                    return fail(number, "expected a decimal or 0x-hex value after '" +
+                                            shown(word.substr(0, equals + 1)) + "', got '" +
+                                            shown(word.substr(equals + 1)) + "'");
                 for (const VarSetting &earlier : event.settings)
                     if (earlier.token == setting.token)
                         return fail(number, "token " + std::to_string(setting.token) + " is set twice on one line");
@@ -216,7 +217,8 @@ bool parse_scenario(const std::string &file_text, const std::string &source, Sce
     }
     // The implied end keeps to the same limit as a written one.
     if (!have_end)
-        scenario.end_time = std::min(scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0, MAX_END_SECONDS);
+        scenario.end_time =
+            std::min(scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0, MAX_END_SECONDS);
     for (const ScenarioEvent &event : scenario.events)
         if (event.time >= scenario.end_time)
             return fail(event.line, "expected a time before the end at " + format_seconds(scenario.end_time) +
