@@ -196,7 +196,7 @@ static bool check_elements(const MappedImage &image, ELEMENT_HEADER *element, in
         return false;
     }
     if (!image.holds(element, sizeof(ELEMENT_HEADER)) ||
-        (element->element_type == ELEMENT_TYPE_STRING && !image.holds(element, sizeof(ELEMENT_STRING)))) {
+        (element->element_type == ::ELEMENT_TYPE_STRING && !image.holds(element, sizeof(ELEMENT_STRING)))) {
         error = "an element points outside the module (at " + address_text(element) + ")";
         return false;
     }
