@@ -617,6 +617,42 @@ TEST(BenchDemo, KillCutsAOneShotStillSounding)
     EXPECT_GT(level, 0.01f) << "the boom sounds in the last 20 ms before the kill";
 }
 
+// The scenario's limits, through the whole bench: a run at every limit at once completes (16
+// instances, the highest token, 3600 s), and each one step past is refused.
+TEST(BenchLimits, AcceptedAtTheLimitRefusedOnePast)
+{
+    std::string dir = test_folder();
+    struct Case {
+        const char *name;
+        std::string scenario;
+        DWORD exit_code;
+        std::string expected;  // in stdout for a run, in stderr for a refusal
+    };
+    const Case cases[] = {
+        {"every limit", "instances VQT7_Boomcue 16\nat 0 870=0x2400 4294967295=1\nend 3600\n", 0,
+         "VQT7_Boomcue[15], VQT7_Boomcue[16], VQT7_Drag_Drone[1]; 18 cycles a second"},
+        {"17 instances", "instances VQT7_Boomcue 17\n", 2, ":1: expected 'instances GAUGE COUNT' with a count from 1 to 16"},
+        {"token past 32 bits", "at 0 4294967296=1\n", 2, ":1: expected a token number before '=', got '4294967296=1'"},
+        {"end past 3600 s", "end 3600.001\n", 2, ":1: expected one time in seconds (0 to 3600) after 'end'"},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        std::string scenario = dir + row.name + ".txt";
+        ASSERT_TRUE(write_bytes(scenario, row.scenario));
+        ChildResult result = run_gaugebench("--scenario " + quote(scenario) + " " + both_modules());
+        EXPECT_FALSE(result.timed_out);
+        EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
+        if (row.exit_code) {
+            EXPECT_EQ(result.err, "gaugebench: error: " + scenario + row.expected + "\n");
+            continue;
+        }
+        EXPECT_EQ(result.err, "");
+        EXPECT_NE(result.out.find(row.expected), std::string::npos) << result.out.substr(0, 400);
+        EXPECT_NE(result.out.find("3600.000  64800  end      every gauge killed, modules unloaded after 64800 cycles\n"),
+                  std::string::npos);
+    }
+}
+
 // A gauge may write any bytes into its text: every record stays one line of valid JSON, with
 // what is not UTF-8 replaced, and its fields in their order.
 TEST(BenchJson, EveryRecordIsValidJsonWhateverBytesAGaugeWrites)
