@@ -118,8 +118,12 @@ void Runner::fail_in_gauge(const std::string &what, int code)
 // read, or in the bench itself.
 void Runner::fail_outside_gauges(const std::string &what)
 {
-    if (current_gauge_ || cycling_)
+    if (current_gauge_)
         fail_in_gauge(what, EXIT_GAUGE_CRASHED);
+    if (cycling_) {
+        writer_.write_step(cycle_, step_);
+        writer_.finish();
+    }
     discard_open_outputs();
     if (panel_.module_being_read)
         error(EXIT_GAUGE_CRASHED, *panel_.module_being_read + " " + what + " while its records were read");
