@@ -1,6 +1,5 @@
 // Check 1: which copy of each gauge module the simulator takes (a panel's own folder before
 // Gauges\), whether it can load it at all, and which release it is, by SHA-256.
-#include <map>
 #include <set>
 
 #include "checks.h"
@@ -92,6 +91,8 @@ static void check_gauges_copy(const std::string &sim_folder, const std::string &
     else if (all_uses.empty())
         findings.warning("module", path, release_text(verdict) + "; but no panel.cfg uses it",
                          "add its line to the aircraft's panel.cfg (READ-ME, section 2)");
+    else if (users.empty())
+        findings.ok("module", path, release_text(verdict) + "; every panel that uses it has a copy of its own");
     else
         findings.ok("module", path, release_text(verdict) + "; used by " + std::to_string(panel_count(users)) +
                                         " panel.cfg file(s)");
