@@ -1,0 +1,54 @@
+// Sound files through Windows' own multimedia APIs: the RIFF WAVE file walked with mmio, its
+// samples decoded by whatever codecs the system's Audio Compression Manager offers. Shared by
+// the bench, which mixes the sounds, and the install checker, which reports on them.
+#pragma once
+
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sound_decoder {
+
+struct SoundFileInfo {
+    uint16_t format_tag = 0;   // WAVE_FORMAT_* (the sub-format's tag for WAVE_FORMAT_EXTENSIBLE)
+    std::string format_name;   // "PCM", "IMA ADPCM", "MS ADPCM", "A-law", "mu-law", "IEEE float", "GSM 6.10", "MPEG layer-3", or "format 0xNNNN"
+    uint16_t channels = 0;
+    uint32_t rate = 0;
+    uint16_t bits = 0;
+    uint64_t data_bytes = 0;   // as far as the file really holds them
+    double seconds = 0;
+};
+
+// Walks the RIFF WAVE file with mmio and checks that the system's codecs can decode its format
+// to PCM (ACM). On failure returns false and a short reason for the user ("not a RIFF WAVE file",
+// "no fmt chunk", "no codec on this system for IMA ADPCM", "the data chunk is empty", ...).
+// Warnings that do not stop playback (size field past the end of the file, truncated) go to `warnings`.
+bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, std::string &reason, std::vector<std::string> *warnings = nullptr);
+
+// A sound file decoded on demand to mono samples (-1..1) at one rate. Only as much of the file
+// is read and converted as the caller asks for, so a file of any size costs what is played.
+class SoundStream {
+public:
+    SoundStream();
+    ~SoundStream();
+    SoundStream(const SoundStream &) = delete;
+    SoundStream &operator=(const SoundStream &) = delete;
+
+    // Opens the file and the codecs that take it to 16-bit PCM at `rate`. On failure
+    // returns false and a reason as describe_sound_file gives it.
+    bool open(const std::string &utf8_path, uint32_t rate, std::string &reason, std::vector<std::string> *warnings = nullptr);
+    // Up to `count` samples into `samples`; fewer only when the sound has ended.
+    size_t read(float *samples, size_t count);
+    // Back to the first sample, for a loop. False if the file can no longer be read.
+    bool rewind();
+    const SoundFileInfo &info() const;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace sound_decoder
