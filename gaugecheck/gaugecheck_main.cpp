@@ -137,6 +137,7 @@ static int run(const std::vector<std::string> &args)
     Findings ordered;
     check_modules(sim, uses, ordered);
     check_sound_library(sim, ordered);
+    check_sound_files(sim, ordered);
     // Modules, library and sounds first: they decide every panel's outcome.
     ordered.list.insert(ordered.list.end(), findings.list.begin(), findings.list.end());
     for (const Finding &finding : ordered.list)

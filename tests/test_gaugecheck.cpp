@@ -294,7 +294,7 @@ const Case CASES[] = {
          i.put("system\\GaugeSound.dll", third_party_library("full"));
      },
      {{"sound_library", "ok", "system\\GaugeSound.dll"}}, 0},
-    {"SoundFileMissing", [](const Install &i) { i.remove(CUE_WAV); }, {{"sound_file", "problem", CUE_WAV}}, 1},
+    {"SoundFileMissing", [](const Install &i) { i.remove(CUE_WAV); }, {{"sound_file", "problem", CUE_WAV, "missing"}}, 1},
     {"SoundFileEmpty", [](const Install &i) { i.put(LOOP_WAV, {}); }, {{"sound_file", "problem", LOOP_WAV}}, 1},
     {"SoundFileCorrupt", [](const Install &i) { i.text(LOOP_WAV, "RIFF\x20\0\0\0WAVEjunk this is no sound at all"); },
      {{"sound_file", "problem", LOOP_WAV}}, 1},
