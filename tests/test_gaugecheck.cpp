@@ -244,11 +244,16 @@ CheckRun run_gaugecheck(const std::string &root, const std::string &arguments)
     return run;
 }
 
-std::string temp_root(const std::string &name)
+// Each case's install stays in the build folder until the next run, for bin/gaugecheck to show:
+//   bin/gaugecheck build/gaugecheck-installs/WrongGaugeName/sim
+std::string install_root(const std::string &name)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return toolbox::narrow(temp) + "gaugecheck_test_" + std::to_string(GetCurrentProcessId()) + "\\" + name;
+    std::wstring relative = wide(exe_folder() + "..\\gaugecheck-installs\\" + name);
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(relative.c_str(), MAX_PATH, full, 0);
+    std::string root = toolbox::narrow(full);
+    remove_tree(root);
+    return root;
 }
 
 struct Expected {
@@ -343,11 +348,10 @@ class GaugeCheckInstall : public ::testing::TestWithParam<Case> {};
 TEST_P(GaugeCheckInstall, EachFaultGivesExactlyItsFindings)
 {
     const Case &c = GetParam();
-    Install install{temp_root(c.name)};
+    Install install{install_root(c.name)};
     build_good_install(install);
     c.plant(install);
     CheckRun run = run_gaugecheck(install.root, "--json \"" + install.at("sim") + "\"");
-    remove_tree(install.root);
 
     EXPECT_EQ(run.exit_code, c.exit_code) << run.out << run.err;
     ASSERT_FALSE(run.records.empty()) << run.err;
@@ -380,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, GaugeCheckInstall, ::testing::ValuesIn(CASES),
 
 TEST(GaugeCheckCommandLine, BadInputIsOneClearLineAndExitTwo)
 {
-    std::string root = temp_root("CommandLine");
+    std::string root = install_root("CommandLine");
     make_folders(root + "\\not_a_sim");
     struct {
         std::string arguments, message;
@@ -396,7 +400,6 @@ TEST(GaugeCheckCommandLine, BadInputIsOneClearLineAndExitTwo)
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
-    remove_tree(root);
 }
 
 }  // namespace
