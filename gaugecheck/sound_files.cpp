@@ -26,8 +26,11 @@ void check_sound_files(const std::string &sim_folder, Findings &findings)
         }
         char length[32];
         snprintf(length, sizeof length, "%.2f s", (double)info.seconds);
-        std::string format = std::string(info.format_name) + ", " + std::to_string(info.channels) + " channel(s), " +
-                             std::to_string(info.rate) + " Hz, " + std::to_string(info.bits) + "-bit, " + length;
+        std::string channels = info.channels == 1   ? "mono"
+                               : info.channels == 2 ? "stereo"
+                                                    : std::to_string(info.channels) + " channels";
+        std::string format = std::string(info.format_name) + ", " + channels + ", " + std::to_string(info.rate) +
+                             " Hz, " + std::to_string(info.bits) + "-bit, " + length;
         if (!warnings.empty())
             findings.warning("sound_file", path, format + "; " + warnings.front(), "check that it sounds right: " + fix);
         else
