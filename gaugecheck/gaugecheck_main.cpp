@@ -39,11 +39,15 @@ static void write_line(DWORD which, const std::string &line)
     }
 }
 
-// A double click gives the program a console of its own, which closes as soon as it ends.
+// A double click gives the program a console of its own, which closes as soon as it ends. Under
+// Wine a program started from a Unix terminal also has a console to itself, and the terminal
+// stays: Wine's own export in ntdll tells the two apart.
 static bool own_console()
 {
     DWORD mode, processes[2];
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) &&
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    bool under_wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
+    return !under_wine && GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) &&
            GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) && GetConsoleProcessList(processes, 2) == 1;
 }
 

@@ -267,6 +267,7 @@ struct Case {
     std::function<void(const Install &)> plant;
     std::vector<Expected> findings;  // every warning and problem, and the ok findings named
     DWORD exit_code;
+    const char *extra_folder = "";    // given with --aircraft, relative to the install's root
 };
 void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }
 
@@ -335,6 +336,14 @@ const Case CASES[] = {
          i.put("sim\\Aircraft\\Good\\panel\\VQT7_Boomcue.gau", module);
      },
      {{"module", "warning", "sim\\Aircraft\\Good\\panel\\VQT7_Boomcue.gau", "instead of "}}, 0},
+    {"AircraftOutsideTheSimulator",
+     [](const Install &i) {
+         i.text("elsewhere\\Good\\panel\\panel.cfg", GOOD_PANEL);
+         i.remove(GOOD_CFG);
+     },
+     {{"panel", "ok", "elsewhere\\Good\\panel\\panel.cfg", "gauge01=VQT7_Boomcue!VQT7_Boomcue"}}, 0, "elsewhere\\Good"},
+    {"BinaryPanelCfg", [](const Install &i) { i.put("sim\\Aircraft\\Other\\panel\\panel.cfg", {'[', 0, 0xFF, 0, '\n'}); },
+     {{"panel", "warning", "sim\\Aircraft\\Other\\panel\\panel.cfg", "not a text file"}}, 0},
     {"NonAsciiAircraftFolder",
      [](const Install &i) {
          i.text(UNICODE_CFG, GOOD_PANEL);
@@ -351,7 +360,10 @@ TEST_P(GaugeCheckInstall, EachFaultGivesExactlyItsFindings)
     Install install{install_root(c.name)};
     build_good_install(install);
     c.plant(install);
-    CheckRun run = run_gaugecheck(install.root, "--json \"" + install.at("sim") + "\"");
+    std::string arguments = "--json \"" + install.at("sim") + "\"";
+    if (*c.extra_folder)
+        arguments += " --aircraft \"" + install.at(c.extra_folder) + "\"";
+    CheckRun run = run_gaugecheck(install.root, arguments);
 
     EXPECT_EQ(run.exit_code, c.exit_code) << run.out << run.err;
     ASSERT_FALSE(run.records.empty()) << run.err;
