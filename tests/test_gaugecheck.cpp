@@ -292,7 +292,11 @@ const Case CASES[] = {
     {"SoundLibraryWithoutTerminate", [](const Install &i) { i.put(LIBRARY, third_party_library("no_terminate")); },
      {{"sound_library", "problem", LIBRARY, "lacks TerminateSounds"}}, 1},
     {"BenchStandInAsLibrary",
-     [](const Install &i) { i.put(LIBRARY, read_file(exe_folder() + "sound\\full\\GaugeSound.dll")); },
+     [](const Install &i) {
+         // The simulator's folder comes first: a good library further along does not help.
+         i.put(LIBRARY, read_file(exe_folder() + "sound\\full\\GaugeSound.dll"));
+         i.put("system\\GaugeSound.dll", third_party_library("full"));
+     },
      {{"sound_library", "problem", LIBRARY, "stand-in"}}, 1},
     {"SoundLibraryOnlyInSystemFolder",
      [](const Install &i) {
