@@ -11,10 +11,11 @@
 #include <memory>
 
 #include "panel_host.h"
-#include "png_writer.h"
 #include "scenario.h"
 #include "snapshot.h"
+#include "snapshot_png.h"
 #include "timeline.h"
+#include "toolbox.h"
 #include "wav_audio.h"
 
 namespace bench {
@@ -272,7 +273,7 @@ bool Runner::load_scenario()
 {
     std::vector<uint8_t> bytes;
     std::string message;
-    if (!read_file(options_.scenario_path, bytes)) {
+    if (!toolbox::read_whole_file(options_.scenario_path, bytes, message)) {
         error(EXIT_USAGE, "cannot read the scenario file " + options_.scenario_path);
         return false;
     }
@@ -393,10 +394,10 @@ void Runner::collect_sounds(const GaugeRun *gauge, const char *phase)
         case SOUND_EVENT_PLAY:
             line.call = "play";
             if (sound.effect == SOUND_EFFECT_PLAYED_ONCE)
-                cues_.push_back({line.path, time_, false, 0});
+                cues_.push_back({line.path, time_, false});
             if (sound.effect == SOUND_EFFECT_STARTED_LOOP) {
                 open_loops_[line.name] = cues_.size();
-                cues_.push_back({line.path, time_, true, 0});
+                cues_.push_back({line.path, time_, true});
                 playing_.push_back(line.name);
             }
             break;
@@ -568,18 +569,19 @@ int Runner::run()
 
 int Runner::finish_outputs()
 {
-    if (snapshot_taken_ &&
-        !write_file(options_.snapshot_path, encode_png(snapshot_.width, snapshot_.height, snapshot_.rgb)))
-        return error(EXIT_RUN_ERROR, "cannot write " + options_.snapshot_path);
+    std::string message;
+    if (snapshot_taken_ && !write_png_file(snapshot_, options_.snapshot_path, message))
+        return error(EXIT_RUN_ERROR, message);
     if (!options_.audio_path.empty()) {
-        for (auto &open : open_loops_)
-            cues_[open.second].stop = scenario_.end_time;
+        // The library's unload at the end silences whatever still sounds.
+        for (AudioCue &cue : cues_)
+            cue.stop = std::min(cue.stop, scenario_.end_time);
         std::vector<std::string> warnings;
-        std::vector<float> mix = mix_cues(cues_, scenario_.end_time, options_.sounds_dir, warnings);
+        bool written = write_audio_file(cues_, scenario_.end_time, options_.sounds_dir, options_.audio_path, warnings, message);
         for (const std::string &warning : warnings)
             fprintf(err_, "gaugebench: %s\n", warning.c_str());
-        if (!write_file(options_.audio_path, encode_wav(mix)))
-            return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path);
+        if (!written)
+            return error(EXIT_RUN_ERROR, message);
     }
     fflush(err_);
     return EXIT_OK;

@@ -1,174 +1,199 @@
-// WAV reading, conversion, mixing and writing.
+// The mixer: a second of output at a time, each cue's sound read from the decoder only as far
+// as the cue plays, so a long file in a short run costs what the run plays of it.
 #include "wav_audio.h"
 
-#include <math.h>
-#include <stdio.h>
 #include <string.h>
+#include <windows.h>
 
+#include <algorithm>
 #include <map>
+#include <memory>
 
-#include "png_writer.h"
+#include "sound_decoder.h"
+#include "toolbox.h"
 
 namespace bench {
 
-static uint32_t get16(const uint8_t *p) { return p[0] | (p[1] << 8); }
-static uint32_t get32(const uint8_t *p) { return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24); }
+static const size_t BLOCK_FRAMES = AUDIO_RATE;
+// A sound that ends within this many frames is decoded once and kept; a longer one is streamed
+// by every cue that plays it.
+static const size_t KEPT_FRAMES = 5 * AUDIO_RATE;
 
-static void put16(std::vector<uint8_t> &out, uint32_t value)
+struct Sound {
+    std::string file;
+    bool playable = false;
+    bool kept = false;          // the whole sound is in `samples`
+    std::vector<float> samples;
+};
+
+struct Voice {
+    const Sound *sound;
+    bool loop;
+    size_t start, end;  // frames of the output; a one-shot may end sooner, with its sound
+    std::unique_ptr<sound_decoder::SoundStream> stream;
+    size_t played = 0;
+    bool rewound = false;
+    bool done = false;
+};
+
+static size_t frame_at(double seconds)
 {
-    out.push_back((uint8_t)value);
-    out.push_back((uint8_t)(value >> 8));
+    if (!(seconds < 1e9))
+        return SIZE_MAX;  // never
+    return seconds <= 0 ? 0 : (size_t)llround(seconds * AUDIO_RATE);
 }
 
-static void put32(std::vector<uint8_t> &out, uint32_t value)
+// Opens the sound once: one warning if it cannot play or plays with a fault, and the whole of it
+// kept when it is short.
+static void load_sound(Sound &sound, std::vector<std::string> &warnings)
 {
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
-
-std::vector<uint8_t> wav_bytes(uint32_t rate, uint16_t channels, uint16_t bits, const std::vector<uint8_t> &data)
-{
-    std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
-    put32(out, 36 + (uint32_t)data.size() + (data.size() & 1));
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(out, 16);
-    put16(out, 1);  // PCM
-    put16(out, channels);
-    put32(out, rate);
-    put32(out, rate * channels * (bits / 8));
-    put16(out, channels * (bits / 8));
-    put16(out, bits);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(out, (uint32_t)data.size());
-    out.insert(out.end(), data.begin(), data.end());
-    if (data.size() & 1)
-        out.push_back(0);  // chunks are padded to an even size
-    return out;
-}
-
-bool decode_wav(const std::vector<uint8_t> &bytes, std::vector<float> &mono, std::string &error)
-{
-    mono.clear();
-    if (bytes.size() < 12 || memcmp(bytes.data(), "RIFF", 4) != 0 || memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
-        error = "not a RIFF WAVE file";
-        return false;
+    sound_decoder::SoundStream stream;
+    std::string reason;
+    std::vector<std::string> faults;
+    if (!stream.open(sound.file, AUDIO_RATE, reason, &faults)) {
+        // A file that is not there, or locked, keeps the short message it always had.
+        if (reason.compare(0, 11, "cannot open") == 0)
+            warnings.push_back("warning: cannot open sound file " + sound.file + ": it stays silent");
+        else
+            warnings.push_back("warning: cannot play sound file " + sound.file + " (" + reason + "): it stays silent");
+        return;
     }
-    const uint8_t *fmt = 0;
-    const uint8_t *data = 0;
-    size_t data_size = 0;
-    for (size_t at = 12; at + 8 <= bytes.size();) {
-        uint32_t size = get32(&bytes[at + 4]);
-        size_t available = bytes.size() - (at + 8);
-        if (memcmp(&bytes[at], "fmt ", 4) == 0 && size >= 16 && available >= 16)
-            fmt = &bytes[at + 8];
-        if (memcmp(&bytes[at], "data", 4) == 0) {
-            data = &bytes[at + 8];
-            data_size = size < available ? size : available;  // a truncated file keeps what it has
+    for (const std::string &fault : faults)
+        warnings.push_back("warning: sound file " + sound.file + ": " + fault + "; it plays what is there");
+    sound.playable = true;
+    sound.samples.resize(KEPT_FRAMES + 1);
+    size_t got = stream.read(sound.samples.data(), sound.samples.size());
+    sound.kept = got <= KEPT_FRAMES;
+    sound.samples.resize(sound.kept ? got : 0);
+    sound.samples.shrink_to_fit();
+}
+
+// Adds the voice's frames for output frames [from, to) into `mix` (which starts at `from`).
+// Returns the output frame after the last one it added.
+static size_t play_voice(Voice &voice, float *mix, size_t from, size_t to, std::vector<float> &scratch)
+{
+    size_t at = from;
+    while (at < to && !voice.done) {
+        size_t want = to - at, got = 0;
+        if (voice.sound->kept) {
+            const std::vector<float> &samples = voice.sound->samples;
+            size_t offset = voice.loop && !samples.empty() ? voice.played % samples.size() : voice.played;
+            got = offset < samples.size() ? std::min(want, samples.size() - offset) : 0;
+            for (size_t i = 0; i < got; ++i)
+                mix[at - from + i] += samples[offset + i];
+            if (got == 0)
+                voice.done = true;
+        } else {
+            scratch.resize(want);
+            got = voice.stream->read(scratch.data(), want);
+            for (size_t i = 0; i < got; ++i)
+                mix[at - from + i] += scratch[i];
+            if (got > 0)
+                voice.rewound = false;
+            if (got < want) {
+                // A loop starts over; one that gives nothing right after starting over has ended.
+                if (!voice.loop || voice.rewound || !voice.stream->rewind())
+                    voice.done = true;
+                voice.rewound = true;
+            }
         }
-        at += 8 + (size_t)size + (size & 1);
+        at += got;
+        voice.played += got;
     }
-    if (!fmt) {
-        error = "no fmt chunk";
-        return false;
-    }
-    uint32_t tag = get16(fmt), channels = get16(fmt + 2), rate = get32(fmt + 4), bits = get16(fmt + 14);
-    // WAVE_FORMAT_EXTENSIBLE: the sub-format's first two bytes hold the real tag.
-    if (tag == 0xFFFE && get16(fmt + 16) >= 22)
-        tag = get16(fmt + 24);
-    char text[96];
-    if (tag != 1) {
-        snprintf(text, sizeof text, "not PCM (format tag %u)", tag);
-        error = text;
-        return false;
-    }
-    if (bits != 8 && bits != 16) {
-        snprintf(text, sizeof text, "%u-bit samples (8 or 16 bit only)", bits);
-        error = text;
-        return false;
-    }
-    if (channels != 1 && channels != 2) {
-        snprintf(text, sizeof text, "%u channels (mono or stereo only)", channels);
-        error = text;
-        return false;
-    }
-    if (rate < 1000 || rate > 384000) {
-        snprintf(text, sizeof text, "sample rate %u Hz out of range", rate);
-        error = text;
-        return false;
-    }
-    if (!data) {
-        error = "no data chunk";
-        return false;
-    }
-    size_t frame_bytes = channels * bits / 8;
-    size_t frames = data_size / frame_bytes;
-    std::vector<float> source(frames);
-    for (size_t i = 0; i < frames; ++i) {
-        const uint8_t *frame = data + i * frame_bytes;
-        float sum = 0;
-        for (uint32_t c = 0; c < channels; ++c)
-            sum += bits == 8 ? (frame[c] - 128) / 128.0f : (int16_t)get16(frame + 2 * c) / 32768.0f;
-        source[i] = sum / channels;
-    }
-    // Linear interpolation to the output rate.
-    size_t out_frames = (size_t)((double)frames * AUDIO_RATE / rate + 0.5);
-    mono.resize(out_frames);
-    double step = (double)rate / AUDIO_RATE;
-    for (size_t i = 0; i < out_frames; ++i) {
-        double position = i * step;
-        size_t index = (size_t)position;
-        double fraction = position - index;
-        float a = index < frames ? source[index] : 0;
-        float b = index + 1 < frames ? source[index + 1] : a;
-        mono[i] = (float)(a + (b - a) * fraction);
-    }
-    return true;
+    return at;
 }
 
-std::vector<uint8_t> encode_wav(const std::vector<float> &mono)
+static void put_header(uint8_t *header, uint32_t data_bytes)
 {
-    std::vector<uint8_t> data;
-    data.reserve(mono.size() * 2);
-    for (float sample : mono) {
-        float clipped = sample > 1 ? 1 : sample < -1 ? -1 : sample;
-        int value = (int)lrintf(clipped * 32767);
-        put16(data, (uint16_t)(int16_t)value);
-    }
-    return wav_bytes(AUDIO_RATE, 1, 16, data);
+    const uint32_t fields[] = {36 + data_bytes, 16, 1 | 1 << 16, AUDIO_RATE, AUDIO_RATE * 2, 2 | 16 << 16, data_bytes};
+    memcpy(header, "RIFF", 4);
+    memcpy(header + 8, "WAVEfmt ", 8);
+    memcpy(header + 36, "data", 4);
+    const size_t offsets[] = {4, 16, 20, 24, 28, 32, 40};
+    for (size_t i = 0; i < 7; ++i)
+        memcpy(header + offsets[i], &fields[i], 4);
 }
 
-std::vector<float> mix_cues(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir,
-                            std::vector<std::string> &warnings)
+bool write_audio_file(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir, const std::string &path,
+                      std::vector<std::string> &warnings, std::string &error)
 {
-    std::map<std::string, std::vector<float>> sounds;  // by path; empty when unreadable
+    std::map<std::string, Sound> sounds;  // by the path the gauges gave
+    std::vector<Voice> voices;
+    size_t length_frames = frame_at(length);
     for (const AudioCue &cue : cues) {
-        if (sounds.count(cue.path))
-            continue;
-        std::string file = sounds_dir.empty() ? cue.path : sounds_dir + "\\" + cue.path;
-        std::vector<uint8_t> bytes;
-        std::string error;
-        std::vector<float> &samples = sounds[cue.path];
-        if (!read_file(file, bytes))
-            warnings.push_back("warning: cannot open sound file " + file + ": it stays silent");
-        else if (!decode_wav(bytes, samples, error))
-            warnings.push_back("warning: cannot read sound file " + file + " (" + error + "): it stays silent");
+        Sound &sound = sounds[cue.path];
+        if (sound.file.empty()) {
+            sound.file = sounds_dir.empty() ? cue.path : sounds_dir + "\\" + cue.path;
+            load_sound(sound, warnings);
+        }
+        size_t stop = frame_at(cue.stop);
+        if (sound.playable)
+            voices.push_back({&sound, cue.loop, frame_at(cue.start), cue.loop ? std::min(stop, length_frames) : stop, nullptr});
     }
-    auto frame_at = [](double seconds) { return (size_t)llround(seconds * AUDIO_RATE); };
-    size_t total = frame_at(length);
-    for (const AudioCue &cue : cues)
-        if (!cue.loop)
-            total = std::max(total, frame_at(cue.start) + sounds[cue.path].size());
-    std::vector<float> mix(total, 0.0f);
-    for (const AudioCue &cue : cues) {
-        const std::vector<float> &samples = sounds[cue.path];
-        if (samples.empty())
-            continue;
-        size_t start = frame_at(cue.start);
-        size_t end = cue.loop ? std::min(frame_at(cue.stop), total) : std::min(start + samples.size(), total);
-        for (size_t i = start; i < end; ++i)
-            mix[i] += samples[(i - start) % samples.size()];
+
+    HANDLE file = CreateFileW(toolbox::widen(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = "cannot write " + path;
+        return false;
     }
-    return mix;
+    uint8_t header[44] = {};
+    DWORD written = 0;
+    bool ok = WriteFile(file, header, sizeof header, &written, 0) && written == sizeof header;
+    std::vector<float> mix(BLOCK_FRAMES), scratch;
+    std::vector<int16_t> pcm(BLOCK_FRAMES);
+    uint64_t data_bytes = 0;
+    for (size_t block = 0; ok; block += BLOCK_FRAMES) {
+        size_t block_end = block + BLOCK_FRAMES, last = std::min(block_end, std::max(length_frames, block));
+        bool more = block_end < length_frames;
+        std::fill(mix.begin(), mix.end(), 0.0f);
+        for (Voice &voice : voices) {
+            if (voice.done)
+                continue;
+            size_t from = std::max(block, voice.start), to = std::min(block_end, voice.end);
+            if (voice.start >= voice.end || from >= voice.end) {
+                voice.done = true;
+                continue;
+            }
+            if (from >= to) {
+                more = true;  // starts later
+                continue;
+            }
+            if (!voice.sound->kept && !voice.stream) {
+                voice.stream.reset(new sound_decoder::SoundStream);
+                std::string reason;
+                if (!voice.stream->open(voice.sound->file, AUDIO_RATE, reason)) {
+                    voice.done = true;
+                    continue;
+                }
+            }
+            size_t reached = play_voice(voice, &mix[from - block], from, to, scratch);
+            if (!voice.loop)
+                last = std::max(last, reached);
+            if (reached >= voice.end)
+                voice.done = true;
+            if (voice.done)
+                voice.stream.reset();  // its file closes as soon as it has played
+            else
+                more = true;
+        }
+        size_t frames = last - block;
+        for (size_t i = 0; i < frames; ++i) {
+            float clipped = mix[i] > 1 ? 1 : mix[i] < -1 ? -1 : mix[i];
+            pcm[i] = (int16_t)lrintf(clipped * 32767);
+        }
+        ok = WriteFile(file, pcm.data(), (DWORD)(frames * 2), &written, 0) && written == frames * 2;
+        data_bytes += frames * 2;
+        if (!more)
+            break;
+    }
+    // A WAV file holds at most 4 GB of data: a longer render keeps its header at the limit.
+    put_header(header, (uint32_t)std::min<uint64_t>(data_bytes, 0xFFFFFFFFu - 36));
+    ok = ok && SetFilePointer(file, 0, 0, FILE_BEGIN) == 0 && WriteFile(file, header, sizeof header, &written, 0) &&
+         written == sizeof header;
+    ok = CloseHandle(file) && ok;
+    if (!ok)
+        error = "cannot write " + path;
+    return ok;
 }
 
 }  // namespace bench

@@ -1,7 +1,8 @@
-// The bench's audio: reads the PCM WAV files the gauges name, converts them to one format,
-// mixes them over the run's timeline and writes the result as a WAV file.
+// The bench's audio: the sounds the gauges played, decoded as streams by the sound decoder,
+// mixed over the run's timeline and written as a WAV file.
 #pragma once
 
+#include <math.h>
 #include <stdint.h>
 
 #include <string>
@@ -12,25 +13,18 @@ namespace bench {
 // Output format: mono, 16-bit, at this rate. Inputs of any format are converted to it.
 constexpr uint32_t AUDIO_RATE = 22050;
 
-// A WAV file's bytes: RIFF header, fmt chunk (PCM), data chunk.
-std::vector<uint8_t> wav_bytes(uint32_t rate, uint16_t channels, uint16_t bits, const std::vector<uint8_t> &data);
-// PCM 8 or 16 bit, mono or stereo, any rate, to mono floats (-1..1) at AUDIO_RATE.
-bool decode_wav(const std::vector<uint8_t> &bytes, std::vector<float> &mono, std::string &error);
-// Mono floats at AUDIO_RATE to a 16-bit WAV file's bytes, clipped to full scale.
-std::vector<uint8_t> encode_wav(const std::vector<float> &mono);
-
-// One sound as the library played it: a one-shot from `start`, or a loop from `start` until
-// `stop` (seconds of simulated time).
+// One sound as the library played it: a one-shot from `start` to its end, or a loop from
+// `start` on, either cut at `stop` (seconds of simulated time) when a stop, terminate or the
+// library's unload silenced it.
 struct AudioCue {
     std::string path;  // as the gauge named it, relative to the sounds folder
-    double start;
-    bool loop;
-    double stop;
+    double start = 0;
+    bool loop = false;
+    double stop = HUGE_VAL;  // never silenced
 };
 
-// Mixes the cues into `length` seconds (longer if a one-shot runs past it). A file that
-// cannot be read adds one warning naming it and stays silent.
-std::vector<float> mix_cues(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir,
-                            std::vector<std::string> &warnings);
+// Renders the cues over `length` seconds (longer if a one-shot runs past it) into a 22050 Hz 16-bit mono WAV file at `path`.
+// Unreadable or undecodable sound files add one warning each and stay silent. false + error only when `path` cannot be written.
+bool write_audio_file(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir, const std::string &path, std::vector<std::string> &warnings, std::string &error);
 
 }  // namespace bench

@@ -28,8 +28,7 @@ struct SoundStream::State {
     SoundFileInfo info;
     WaveFile file;
     WaveLayout layout;
-    std::vector<uint8_t> codec_format;  // what the codec writes: PCM
-    std::vector<uint8_t> pcm_format;    // what the PCM converter reads
+    std::vector<uint8_t> pcm_format;    // what the codec writes, or the file holds: what the PCM converter reads
     uint32_t rate = 0;                  // the caller's
     WAVEFORMATEX mix_format = {};       // 16-bit PCM at that rate, one or two channels
     bool narrow = false;                // PCM or float narrowed here to 16-bit
@@ -123,7 +122,6 @@ static bool open_conversions(SoundStream::State &state, std::string &reason)
             reason = "no codec on this system for " + info.format_name;
             return false;
         }
-        state.codec_format = suggested;
         state.pcm_format = pcm_format(pcm->nChannels, pcm->nSamplesPerSec, pcm->wBitsPerSample);
     }
     const WAVEFORMATEX *pcm = (const WAVEFORMATEX *)state.pcm_format.data();

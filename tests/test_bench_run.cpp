@@ -1,17 +1,19 @@
 // gaugebench.exe run as a user runs it, as a child process: every bad input gets a clear
 // message and its exit code; the demo's JSON timeline, snapshot and audio show the cues where
-// the scenario puts them. The PNG reader here also round-trips the encoder on its own.
+// the scenario puts them. Snapshots are read back through WIC's PNG decoder.
 #include <math.h>
 
 #include <map>
 
-#include "png_writer.h"
+#include "media_files.h"
 #include "test_support.h"
-#include "wav_audio.h"
 
 using namespace test_support;
 
 namespace {
+
+// The bench's audio: 22050 Hz, 16-bit, mono.
+const size_t AUDIO_RATE = 22050;
 
 struct ChildResult {
     DWORD exit_code = 0;
@@ -39,7 +41,7 @@ std::string read_text(const std::string &path)
 
 void write_text(const std::string &path, const std::string &text)
 {
-    ASSERT_TRUE(bench::write_file(path, std::vector<uint8_t>(text.begin(), text.end()))) << path;
+    ASSERT_TRUE(write_file(path, std::vector<uint8_t>(text.begin(), text.end()))) << path;
 }
 
 // Runs gaugebench.exe with the given arguments; its output goes to files, so nothing can
@@ -102,7 +104,7 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
     ASSERT_LT(pe + 6, image.size());
     image[pe + 4] = 0x64;
     image[pe + 5] = 0x86;
-    ASSERT_TRUE(bench::write_file(dir + "x64.gau", image));
+    ASSERT_TRUE(write_file(dir + "x64.gau", image));
     std::string rogue = exe_folder() + "..\\test-gauges\\Rogue_Service.gau";
 
     struct Case {
@@ -274,197 +276,6 @@ TEST(BenchDemo, TextTimelineListsEveryReadoutChange)
                      }));
 }
 
-// The PNG's pixels, read back as a PNG reader reads them: signature, 8-bit RGB header, every
-// chunk's CRC, the zlib header, the deflate blocks (stored or fixed Huffman, the two the writer
-// may use), its Adler-32, and the rows' filters (None, Sub or Up).
-struct Pixels {
-    uint32_t width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    uint32_t at(int x, int y) const
-    {
-        const uint8_t *p = &rgb[((size_t)y * width + x) * 3];
-        return (p[0] << 16) | (p[1] << 8) | p[2];
-    }
-};
-
-struct BitReader {
-    const std::vector<uint8_t> &in;
-    size_t bit;
-    bool overrun = false;
-    uint32_t bits(int n)  // least significant bit first
-    {
-        uint32_t value = 0;
-        for (int i = 0; i < n; ++i, ++bit) {
-            if (bit / 8 >= in.size()) {
-                overrun = true;
-                return 0;
-            }
-            value |= ((in[bit / 8] >> (bit % 8)) & 1u) << i;
-        }
-        return value;
-    }
-    uint32_t code(int n)  // Huffman codes: most significant bit first
-    {
-        uint32_t value = 0;
-        for (int i = 0; i < n; ++i)
-            value = value << 1 | bits(1);
-        return value;
-    }
-};
-
-// Inflates the deflate stream at `in[start]`; `end` is the first byte after it.
-::testing::AssertionResult inflate(const std::vector<uint8_t> &in, size_t start, std::vector<uint8_t> &out, size_t &end)
-{
-    // Length and distance bases, rebuilt from the extra bit counts rather than copied.
-    uint32_t length_base[29], length_extra[29], distance_base[30], distance_extra[30];
-    for (int i = 0, base = 3; i < 29; base += 1 << length_extra[i++]) {
-        length_extra[i] = i < 8 || i == 28 ? 0 : (i - 4) / 4;
-        length_base[i] = i == 28 ? 258 : base;
-    }
-    for (int i = 0, base = 1; i < 30; base += 1 << distance_extra[i++]) {
-        distance_extra[i] = i < 4 ? 0 : (i - 2) / 2;
-        distance_base[i] = base;
-    }
-    BitReader reader{in, start * 8};
-    for (bool last = false; !last;) {
-        last = reader.bits(1);
-        uint32_t type = reader.bits(2);
-        if (type == 0) {
-            size_t at = (reader.bit + 7) / 8;
-            if (at + 4 > in.size())
-                return ::testing::AssertionFailure() << "stored block header past the end";
-            size_t length = in[at] | in[at + 1] << 8;
-            if ((uint16_t)~length != (in[at + 2] | in[at + 3] << 8) || at + 4 + length > in.size())
-                return ::testing::AssertionFailure() << "bad stored block at byte " << at;
-            out.insert(out.end(), in.begin() + at + 4, in.begin() + at + 4 + length);
-            reader.bit = (at + 4 + length) * 8;
-            continue;
-        }
-        if (type != 1)
-            return ::testing::AssertionFailure() << "block type " << type;
-        for (;;) {
-            // 7-bit codes are 256-279; 8-bit 0-143 and 280-287; 9-bit 144-255.
-            uint32_t c = reader.code(7), symbol;
-            if (c <= 0x17)
-                symbol = 256 + c;
-            else if ((c = c << 1 | reader.bits(1)) >= 0x30 && c <= 0xBF)
-                symbol = c - 0x30;
-            else if (c >= 0xC0 && c <= 0xC7)
-                symbol = 280 + c - 0xC0;
-            else
-                symbol = 144 + (c << 1 | reader.bits(1)) - 0x190;
-            if (reader.overrun)
-                return ::testing::AssertionFailure() << "stream ends inside a block";
-            if (symbol < 256) {
-                out.push_back((uint8_t)symbol);
-                continue;
-            }
-            if (symbol == 256)
-                break;
-            if (symbol > 285)
-                return ::testing::AssertionFailure() << "length symbol " << symbol;
-            size_t length = length_base[symbol - 257] + reader.bits(length_extra[symbol - 257]);
-            uint32_t d = reader.code(5);
-            if (d >= 30)
-                return ::testing::AssertionFailure() << "distance code " << d;
-            size_t distance = distance_base[d] + reader.bits(distance_extra[d]);
-            if (distance > out.size() || distance > 32768)
-                return ::testing::AssertionFailure() << "distance " << distance << " at output byte " << out.size();
-            for (size_t k = 0; k < length; ++k)
-                out.push_back(out[out.size() - distance]);
-        }
-    }
-    if (reader.overrun)
-        return ::testing::AssertionFailure() << "stream ends inside a block";
-    end = (reader.bit + 7) / 8;
-    return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult decode_png(const std::vector<uint8_t> &png, Pixels &pixels)
-{
-    const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (png.size() < 33 || memcmp(png.data(), signature, 8) != 0 || memcmp(&png[12], "IHDR", 4) != 0)
-        return ::testing::AssertionFailure() << "no PNG signature and header";
-    auto be32 = [&](size_t at) { return (uint32_t)(png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3]); };
-    pixels.width = be32(16);
-    pixels.height = be32(20);
-    if (png[24] != 8 || png[25] != 2)
-        return ::testing::AssertionFailure() << "not 8-bit RGB";
-    std::vector<uint8_t> zlib, raw;
-    size_t at = 8;
-    for (; at + 12 <= png.size(); at += 12 + be32(at)) {
-        uint32_t length = be32(at);
-        if (at + 12 + length > png.size() || bench::crc32(&png[at + 4], length + 4) != be32(at + 8 + length))
-            return ::testing::AssertionFailure() << "bad chunk or CRC at byte " << at;
-        if (memcmp(&png[at + 4], "IDAT", 4) == 0)
-            zlib.insert(zlib.end(), png.begin() + at + 8, png.begin() + at + 8 + length);
-    }
-    if (at != png.size() || memcmp(&png[png.size() - 8], "IEND", 4) != 0)
-        return ::testing::AssertionFailure() << "does not end with IEND";
-    if (zlib.size() < 6 || (zlib[0] * 256 + zlib[1]) % 31 != 0 || (zlib[0] & 0x0F) != 8 || (zlib[1] & 0x20))
-        return ::testing::AssertionFailure() << "bad zlib header";
-    size_t z = 0;
-    ::testing::AssertionResult inflated = inflate(zlib, 2, raw, z);
-    if (!inflated)
-        return inflated;
-    if (z + 4 != zlib.size() || bench::adler32(raw.data(), raw.size()) != (uint32_t)(zlib[z] << 24 | zlib[z + 1] << 16 | zlib[z + 2] << 8 | zlib[z + 3]))
-        return ::testing::AssertionFailure() << "bad Adler-32";
-    size_t stride = pixels.width * 3;
-    if (raw.size() != pixels.height * (stride + 1))
-        return ::testing::AssertionFailure() << "pixel data does not fit the header";
-    pixels.rgb.resize(pixels.height * stride);
-    for (uint32_t y = 0; y < pixels.height; ++y) {
-        const uint8_t *line = &raw[y * (stride + 1)];
-        uint8_t *row = &pixels.rgb[y * stride];
-        if (line[0] > 2)
-            return ::testing::AssertionFailure() << "row " << y << " filter " << (int)line[0];
-        for (size_t x = 0; x < stride; ++x) {
-            uint8_t predicted = line[0] == 1 && x >= 3 ? row[x - 3] : line[0] == 2 && y ? row[x - stride] : 0;
-            row[x] = (uint8_t)(line[1 + x] + predicted);
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-// The encoder on its own: every image decodes to its exact pixels, and all but noise shrink far
-// below the raw scanlines (noise may grow a little, as fixed codes spend 9 bits on half the bytes).
-TEST(BenchPng, EncodedImagesDecodeToTheSamePixels)
-{
-    uint32_t seed = 12345;
-    auto noise = [&] { return (uint8_t)((seed = seed * 1103515245u + 12345u) >> 16); };
-    struct Case {
-        const char *name;
-        uint32_t width, height;
-        std::vector<uint8_t> rgb;
-        double most;  // the PNG's largest size as a fraction of the raw scanlines
-    };
-    std::vector<Case> cases = {
-        {"one pixel", 1, 1, {1, 2, 3}, 100},
-        {"flat", 300, 200, {}, 0.01},
-        {"noise", 61, 47, {}, 1.15},
-        {"noise rows repeating within the window", 256, 120, {}, 0.5},
-    };
-    cases[1].rgb.assign(300 * 200 * 3, 0x40);
-    for (int i = 0; i < 61 * 47 * 3; ++i)
-        cases[2].rgb.push_back(noise());
-    for (int i = 0; i < 256 * 40 * 3; ++i)
-        cases[3].rgb.push_back(noise());
-    for (int copy = 0; copy < 2; ++copy)
-        cases[3].rgb.insert(cases[3].rgb.end(), cases[3].rgb.begin(), cases[3].rgb.begin() + 256 * 40 * 3);
-    for (const Case &row : cases) {
-        SCOPED_TRACE(row.name);
-        std::vector<uint8_t> png = bench::encode_png(row.width, row.height, row.rgb);
-        Pixels back;
-        ASSERT_TRUE(decode_png(png, back));
-        EXPECT_EQ(back.width, row.width);
-        EXPECT_EQ(back.height, row.height);
-        EXPECT_TRUE(back.rgb == row.rgb) << "decoded pixels differ";
-        size_t raw = (size_t)row.height * (row.width * 3 + 1);
-        EXPECT_LE(png.size(), raw * row.most) << "raw scanlines: " << raw << " bytes";
-        EXPECT_TRUE(png == bench::encode_png(row.width, row.height, row.rgb)) << "the same bytes every time";
-    }
-}
-
 TEST(BenchDemo, SnapshotShowsTheBackgroundAndTheReadoutText)
 {
     const int scale = 3, margin = 4, face = 40;
@@ -524,12 +335,11 @@ TEST(BenchDemo, AudioIsSilentOrSoundingWhereTheTimelineSays)
     ASSERT_EQ(result.exit_code, 0u) << result.err;
     EXPECT_EQ(result.err, "") << "both placeholder sounds are found";
     std::vector<float> mono;
-    std::string error;
-    ASSERT_TRUE(bench::decode_wav(read_file(wav), mono, error)) << error;
-    EXPECT_EQ(mono.size(), 13u * bench::AUDIO_RATE) << "the scenario's 13 seconds";
+    ASSERT_TRUE(read_mono_wav(read_file(wav), mono));
+    EXPECT_EQ(mono.size(), 13u * AUDIO_RATE) << "the scenario's 13 seconds";
     auto peak = [&](double from, double to) {
         float level = 0;
-        for (size_t i = (size_t)llround(from * bench::AUDIO_RATE); i < (size_t)llround(to * bench::AUDIO_RATE) && i < mono.size(); ++i)
+        for (size_t i = (size_t)llround(from * AUDIO_RATE); i < (size_t)llround(to * AUDIO_RATE) && i < mono.size(); ++i)
             level = std::max(level, fabsf(mono[i]));
         return level;
     };
@@ -574,9 +384,8 @@ TEST(BenchDemo, MissingSoundFilesWarnAndStaySilent)
     EXPECT_NE(result.err.find("warning: cannot open sound file " + empty + "\\sound\\QX\\Speed_Brake.wav"),
               std::string::npos) << result.err;
     std::vector<float> mono;
-    std::string error;
-    ASSERT_TRUE(bench::decode_wav(read_file(wav), mono, error)) << error;
-    EXPECT_EQ(mono.size(), 13u * bench::AUDIO_RATE);
+    ASSERT_TRUE(read_mono_wav(read_file(wav), mono));
+    EXPECT_EQ(mono.size(), 13u * AUDIO_RATE);
     EXPECT_EQ(std::count(mono.begin(), mono.end(), 0.0f), (long)mono.size());
 }
 

@@ -1,121 +1,48 @@
-// The bench's writers and readers on their own: PNG checksums (the whole PNG is read back in
-// test_bench_run), WAV conversion of every supported input format and the refusal of the
-// others, and the text timeline's folding of repeated calls. The mixer is checked end to end
-// on the demo's audio in test_bench_run.
+// The bench's writers on their own: the snapshot's PNG read back through WIC, and the text
+// timeline's folding of repeated calls. The demo's snapshot is read in test_bench_run, the
+// audio of every sound format in test_bench_sounds.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <string.h>
 
-#include "png_writer.h"
+#include "media_files.h"
+#include "snapshot_png.h"
+#include "test_support.h"
 #include "timeline.h"
-#include "wav_audio.h"
 
 using namespace bench;
 
 namespace {
 
-std::vector<uint8_t> bytes_of(const char *text)
+// Noise and an odd width (rows not a multiple of four bytes) come back pixel for pixel.
+TEST(BenchPng, WrittenImagesReadBackPixelForPixel)
 {
-    return std::vector<uint8_t>(text, text + strlen(text));
-}
-
-TEST(BenchPng, ChecksumsMatchKnownValues)
-{
-    std::vector<uint8_t> iend = bytes_of("IEND");
-    EXPECT_EQ(crc32(iend.data(), iend.size()), 0xAE426082u);  // every PNG's last four bytes
-    std::vector<uint8_t> check = bytes_of("123456789");
-    EXPECT_EQ(crc32(check.data(), check.size()), 0xCBF43926u);
-    std::vector<uint8_t> wiki = bytes_of("Wikipedia");
-    EXPECT_EQ(adler32(wiki.data(), wiki.size()), 0x11E60398u);
-}
-
-// A square wave of `frames` frames, +0.5 then -0.5 full scale, in the given format.
-std::vector<uint8_t> square_wav(uint32_t rate, uint16_t channels, uint16_t bits, size_t frames)
-{
-    std::vector<uint8_t> data;
-    for (size_t i = 0; i < frames; ++i)
-        for (uint16_t c = 0; c < channels; ++c) {
-            bool high = (i / 10) % 2 == 0;
-            if (bits == 8) {
-                data.push_back(high ? 192 : 64);
-            } else {
-                int16_t value = high ? 16384 : -16384;
-                data.push_back((uint8_t)value);
-                data.push_back((uint8_t)(value >> 8));
-            }
-        }
-    return wav_bytes(rate, channels, bits, data);
-}
-
-TEST(BenchWav, ConvertsEveryCommonFormatToOneRate)
-{
-    struct Case {
-        uint32_t rate;
-        uint16_t channels, bits;
-    };
-    const Case cases[] = {
-        {22050, 1, 16}, {44100, 2, 16}, {11025, 1, 8}, {11025, 2, 8}, {8000, 1, 16}, {48000, 2, 8},
-    };
-    for (const Case &row : cases) {
-        SCOPED_TRACE(std::to_string(row.rate) + " Hz, " + std::to_string(row.channels) + " channel(s), " +
-                     std::to_string(row.bits) + " bit");
-        size_t frames = row.rate / 2;  // half a second
-        std::vector<float> mono;
-        std::string error;
-        ASSERT_TRUE(decode_wav(square_wav(row.rate, row.channels, row.bits, frames), mono, error)) << error;
-        EXPECT_NEAR((double)mono.size(), AUDIO_RATE / 2.0, 1.0);
-        EXPECT_NEAR(mono[0], 0.5, 0.01);
-        float low = 1, high = -1;
-        for (float sample : mono) {
-            low = std::min(low, sample);
-            high = std::max(high, sample);
-        }
-        EXPECT_NEAR(low, -0.5, 0.01);
-        EXPECT_NEAR(high, 0.5, 0.01);
-    }
-}
-
-TEST(BenchWav, RefusesWhatItCannotPlay)
-{
-    std::vector<uint8_t> float_wav = square_wav(22050, 1, 16, 100);
-    float_wav[20] = 3;  // format tag: IEEE float
-    std::vector<uint8_t> no_data = square_wav(22050, 1, 16, 100);
-    memcpy(&no_data[36], "junk", 4);
-    std::vector<uint8_t> stereo24 = square_wav(22050, 1, 16, 100);
-    stereo24[34] = 24;
-    std::vector<uint8_t> three = square_wav(22050, 1, 16, 100);
-    three[22] = 3;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string path = std::string(temp) + "bench_png_" + std::to_string(GetCurrentProcessId()) + ".png";
+    uint32_t seed = 12345;
     struct Case {
         const char *name;
-        std::vector<uint8_t> bytes;
-        const char *error;
+        uint32_t width, height;
     };
-    const Case cases[] = {
-        {"text", bytes_of("hello, this is not audio"), "not a RIFF WAVE file"},
-        {"float", float_wav, "not PCM (format tag 3)"},
-        {"24-bit", stereo24, "24-bit samples (8 or 16 bit only)"},
-        {"3 channels", three, "3 channels (mono or stereo only)"},
-        {"no data", no_data, "no data chunk"},
-    };
+    const Case cases[] = {{"one pixel", 1, 1}, {"odd width", 61, 47}, {"wide and flat", 300, 3}};
     for (const Case &row : cases) {
-        std::vector<float> mono;
+        SCOPED_TRACE(row.name);
+        Image image;
+        image.width = row.width;
+        image.height = row.height;
+        for (uint32_t i = 0; i < row.width * row.height * 3; ++i)
+            image.rgb.push_back((uint8_t)((seed = seed * 1103515245u + 12345u) >> 16));
         std::string error;
-        EXPECT_FALSE(decode_wav(row.bytes, mono, error)) << row.name;
-        EXPECT_EQ(error, row.error) << row.name;
+        ASSERT_TRUE(write_png_file(image, path, error)) << error;
+        test_support::Pixels back;
+        ASSERT_TRUE(test_support::decode_png(test_support::read_file(path), back));
+        EXPECT_EQ(back.width, row.width);
+        EXPECT_EQ(back.height, row.height);
+        EXPECT_TRUE(back.rgb == image.rgb) << "pixels differ";
     }
-}
-
-TEST(BenchWav, EncodedOutputReadsBack)
-{
-    std::vector<float> mono = {0.0f, 0.25f, -0.25f, 1.5f, -1.5f};
-    std::vector<float> back;
-    std::string error;
-    ASSERT_TRUE(decode_wav(encode_wav(mono), back, error)) << error;
-    ASSERT_EQ(back.size(), mono.size());
-    const float expected[] = {0.0f, 0.25f, -0.25f, 1.0f, -1.0f};  // clipped to full scale
-    for (size_t i = 0; i < back.size(); ++i)
-        EXPECT_NEAR(back[i], expected[i], 0.001) << "sample " << i;
+    DeleteFileA(path.c_str());
 }
 
 TEST(BenchTimeline, TextFoldsRepeatedCallsThatChangeNothing)

@@ -1,0 +1,108 @@
+// PNG through WIC, WAV checked field by field, whole-file writes; see media_files.h.
+#include "media_files.h"
+
+#include <string.h>
+#include <windows.h>
+#include <wincodec.h>
+
+#include "toolbox.h"
+
+namespace test_support {
+
+template <class T> struct Held {
+    T *object = 0;
+    ~Held()
+    {
+        if (object)
+            object->Release();
+    }
+    T **out() { return &object; }
+    T *operator->() { return object; }
+};
+
+static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &png, Pixels &pixels)
+{
+    Held<IWICImagingFactory> factory;
+    Held<IWICStream> stream;
+    Held<IWICBitmapDecoder> decoder;
+    Held<IWICBitmapFrameDecode> frame;
+    Held<IWICFormatConverter> converter;
+    GUID container = {};
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, 0, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory, (void **)factory.out())) ||
+        FAILED(factory->CreateStream(stream.out())) ||
+        FAILED(stream->InitializeFromMemory((BYTE *)png.data(), (DWORD)png.size())))
+        return ::testing::AssertionFailure() << "no WIC here";
+    if (FAILED(factory->CreateDecoderFromStream(stream.object, 0, WICDecodeMetadataCacheOnDemand, decoder.out())) ||
+        FAILED(decoder->GetContainerFormat(&container)) || !IsEqualGUID(container, GUID_ContainerFormatPng))
+        return ::testing::AssertionFailure() << "not a PNG file WIC can read";
+    UINT frames = 0, width = 0, height = 0;
+    if (FAILED(decoder->GetFrameCount(&frames)) || frames != 1 || FAILED(decoder->GetFrame(0, frame.out())) ||
+        FAILED(frame->GetSize(&width, &height)))
+        return ::testing::AssertionFailure() << frames << " frames, not one image";
+    if (FAILED(factory->CreateFormatConverter(converter.out())) ||
+        FAILED(converter->Initialize(frame.object, GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, 0, 0,
+                                     WICBitmapPaletteTypeCustom)))
+        return ::testing::AssertionFailure() << "its pixels do not convert to 24-bit";
+    std::vector<uint8_t> bgr((size_t)width * height * 3);
+    if (FAILED(converter->CopyPixels(0, width * 3, (UINT)bgr.size(), bgr.data())))
+        return ::testing::AssertionFailure() << "its pixels cannot be read";
+    pixels.width = width;
+    pixels.height = height;
+    pixels.rgb.resize(bgr.size());
+    for (size_t i = 0; i < bgr.size(); i += 3) {
+        pixels.rgb[i] = bgr[i + 2];
+        pixels.rgb[i + 1] = bgr[i + 1];
+        pixels.rgb[i + 2] = bgr[i];
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult decode_png(const std::vector<uint8_t> &png, Pixels &pixels)
+{
+    HRESULT com = CoInitializeEx(0, COINIT_APARTMENTTHREADED);
+    ::testing::AssertionResult result = decode_with_wic(png, pixels);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return result;
+}
+
+::testing::AssertionResult read_mono_wav(const std::vector<uint8_t> &wav, std::vector<float> &samples)
+{
+    if (wav.size() < 44)
+        return ::testing::AssertionFailure() << "only " << wav.size() << " bytes";
+    auto u32 = [&](size_t at) { return (uint32_t)(wav[at] | wav[at + 1] << 8 | wav[at + 2] << 16 | (uint32_t)wav[at + 3] << 24); };
+    auto u16 = [&](size_t at) { return (uint32_t)(wav[at] | wav[at + 1] << 8); };
+    uint32_t data = (uint32_t)wav.size() - 44;
+    struct Field {
+        const char *name;
+        uint32_t found, expected;
+    };
+    const Field fields[] = {
+        {"RIFF", memcmp(&wav[0], "RIFF", 4) == 0, 1}, {"RIFF size", u32(4), 36 + data},
+        {"WAVEfmt ", memcmp(&wav[8], "WAVEfmt ", 8) == 0, 1}, {"fmt size", u32(16), 16},
+        {"format tag", u16(20), 1}, {"channels", u16(22), 1}, {"rate", u32(24), 22050},
+        {"bytes a second", u32(28), 44100}, {"block align", u16(32), 2}, {"bits", u16(34), 16},
+        {"data", memcmp(&wav[36], "data", 4) == 0, 1}, {"data size", u32(40), data},
+    };
+    for (const Field &field : fields)
+        if (field.found != field.expected)
+            return ::testing::AssertionFailure() << field.name << ": " << field.found << ", not " << field.expected;
+    if (data % 2)
+        return ::testing::AssertionFailure() << "half a sample at the end";
+    samples.resize(data / 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = (int16_t)u16(44 + 2 * i) / 32768.0f;
+    return ::testing::AssertionSuccess();
+}
+
+bool write_file(const std::string &path, const std::vector<uint8_t> &bytes)
+{
+    HANDLE file = CreateFileW(toolbox::widen(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0) && written == bytes.size();
+    return CloseHandle(file) && ok;
+}
+
+}  // namespace test_support
