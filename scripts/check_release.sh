@@ -18,7 +18,8 @@ declare -A EXPECTED_IMPORTS=(
 ALLOWED_SECTIONS=" .text .data .bss .rdata .edata .idata .rsrc .reloc "
 # The tools in the zip, under the build folder; static, so they import only Windows' own DLLs.
 TOOLS=(bin/gaugecheck.exe bin/gaugebench.exe bin/sound/full/GaugeSound.dll)
-WINDOWS_DLLS=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll bcrypt.dll dbghelp.dll version.dll winmm.dll msacm32.dll "
+WINDOWS_DLLS=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll ole32.dll oleaut32.dll windowscodecs.dll 
+  bcrypt.dll dbghelp.dll version.dll winmm.dll msacm32.dll "
 
 passed=0
 failed=0
