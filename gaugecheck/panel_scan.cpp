@@ -194,6 +194,9 @@ std::vector<ModuleUse> check_panels(const std::string &sim_folder, const std::ve
     aircraft.insert(aircraft.end(), aircraft_folders.begin(), aircraft_folders.end());
 
     for (const std::string &folder : aircraft) {
+        // A panel folder itself may be given with --aircraft.
+        if (is_file(join_path(folder, "panel.cfg")))
+            scan.scan(join_path(folder, "panel.cfg"));
         std::vector<std::string> panel_folders;
         if (!list_subfolders(folder, "panel*", panel_folders, reason)) {
             findings.warning("panel", folder, "its panel folders were not read: " + reason,

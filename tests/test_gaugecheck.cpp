@@ -37,11 +37,6 @@ void write_bytes(const std::string &path, const std::vector<uint8_t> &bytes)
     ASSERT_EQ(written, bytes.size()) << path;
 }
 
-void write_text(const std::string &path, const std::string &text)
-{
-    write_bytes(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
 void remove_tree(const std::string &path)
 {
     WIN32_FIND_DATAW found;
@@ -171,7 +166,10 @@ struct Install {
     std::string root;
     std::string at(const std::string &relative) const { return root + "\\" + relative; }
     void put(const std::string &relative, const std::vector<uint8_t> &bytes) const { write_bytes(at(relative), bytes); }
-    void text(const std::string &relative, const std::string &content) const { write_text(at(relative), content); }
+    void text(const std::string &relative, const std::string &content) const
+    {
+        put(relative, std::vector<uint8_t>(content.begin(), content.end()));
+    }
     void remove(const std::string &relative) const { DeleteFileW(wide(at(relative)).c_str()); }
     void panel(const std::string &from, const std::string &to) const
     {
@@ -232,10 +230,10 @@ CheckRun run_gaugecheck(const std::string &root, const std::string &arguments)
     GetExitCodeProcess(process.hProcess, &run.exit_code);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    std::vector<uint8_t> bytes = read_file(out_path);
-    run.out.assign(bytes.begin(), bytes.end());
-    bytes = read_file(err_path);
-    run.err.assign(bytes.begin(), bytes.end());
+    for (auto [path, text] : {std::pair(out_path, &run.out), std::pair(err_path, &run.err)}) {
+        std::vector<uint8_t> bytes = read_file(path);
+        text->assign(bytes.begin(), bytes.end());
+    }
     for (size_t start = 0, end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
         json record = json::parse(run.out.substr(start, end - start), nullptr, false);
         EXPECT_FALSE(record.is_discarded()) << run.out.substr(start, end - start);
