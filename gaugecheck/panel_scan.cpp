@@ -58,7 +58,8 @@ PanelState PanelScan::scan(const std::string &cfg)
     std::string reason, text;
     if (!toolbox::read_whole_file(cfg, bytes, reason, PANEL_LIMIT) || !decode_panel_text(bytes, text, reason)) {
         findings.warning("panel", cfg, "skipped: " + reason,
-                         "if this aircraft should hold the gauges, save its panel.cfg again as plain text");
+                         "if this aircraft should hold the gauges, make this its real panel.cfg: plain text, "
+                         "ANSI or UTF-8, a few KB");
         panels[key] = state;
         return state;
     }
