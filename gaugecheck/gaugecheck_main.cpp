@@ -1,5 +1,7 @@
 // gaugecheck: looks at a simulator folder and says, one line a finding, why the VQT7 gauges
 // would be silent or missing there and how to fix it. Only reads; never runs what it inspects.
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <windows.h>
 
@@ -152,6 +154,9 @@ static int run(const std::vector<std::string> &args)
 
 int wmain(int argc, wchar_t **argv)
 {
+    // Plain line feeds in files and pipes, as the bench writes: scripts read them on Linux too.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(toolbox::narrow(argv[i]));

@@ -368,6 +368,7 @@ TEST_P(GaugeCheckInstall, EachFaultGivesExactlyItsFindings)
     CheckRun run = run_gaugecheck(install.root, arguments);
 
     EXPECT_EQ(run.exit_code, c.exit_code) << run.out << run.err;
+    EXPECT_EQ(run.out.find('\r'), std::string::npos) << "plain line feeds";
     ASSERT_FALSE(run.records.empty()) << run.err;
     std::vector<bool> matched(c.findings.size());
     for (const json &record : run.records) {
