@@ -11,7 +11,7 @@ mkdir -p dist
 cp "$BUILD_DIR/gauges/VQT7_Boomcue.gau" "$BUILD_DIR/gauges/VQT7_Drag_Drone.gau" dist/
 ls -l dist/*.gau
 # The release zip, laid out as it installs.
-python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --out dist
+python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --tools "$BUILD_DIR/bin" --out dist
 wine_start
 trap wine_stop EXIT
 # The bench's demo on both modules: the timeline, then the faces and the sound it rendered.

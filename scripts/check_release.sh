@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Release checks: two clean builds of the modules, from two copies of the source in different
-# folders, must give byte-identical .gau files and an identical zip; each module must import
+# Release checks: two clean builds of what the zip carries, from two copies of the source in
+# different folders, must give byte-identical modules, tools and zip; each module must import
 # exactly its short list of Windows and C library functions, carry no thread-local data or
-# start-up sections, and stay within 8 KiB. Exits non-zero when any check fails.
+# start-up sections, and stay within 8 KiB; the tools must need no DLL beyond Windows' own.
+# Exits non-zero when any check fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,10 @@ declare -A EXPECTED_IMPORTS=(
   [VQT7_Drag_Drone]="kernel32.dll:FreeLibrary kernel32.dll:GetModuleHandleA kernel32.dll:GetProcAddress kernel32.dll:LoadLibraryA"
 )
 ALLOWED_SECTIONS=" .text .data .bss .rdata .edata .idata .rsrc .reloc "
+# The tools in the zip, under the build folder; static, so they import only Windows' own DLLs.
+TOOLS=(bin/gaugecheck.exe bin/gaugebench.exe bin/sound/full/GaugeSound.dll)
+WINDOWS_DLLS=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll ole32.dll oleaut32.dll windowscodecs.dll 
+  bcrypt.dll dbghelp.dll version.dll winmm.dll msacm32.dll "
 
 passed=0
 failed=0
@@ -40,13 +45,13 @@ else
   tar --exclude='./build*' --exclude=./dist -cf - . | tar -xf - -C "$source_b"
 fi
 
-build_modules() {  # build_modules source build
+build_release() {  # build_release source build: the modules and the tools, no tests
   (cd "$1" && cmake --preset default -B "$2" -DVQT7_BUILD_TESTS=OFF >/dev/null &&
-    cmake --build "$2" -j 2 >/dev/null)
+    cmake --build "$2" -j 2 --target release_files >/dev/null)
 }
-echo "Building the modules twice: $work/a and $work/b"
-build_modules "$source_a" "$work/a/build"
-build_modules "$source_b" "$work/b/elsewhere/build-two"
+echo "Building the release twice: $work/a and $work/b"
+build_release "$source_a" "$work/a/build"
+build_release "$source_b" "$work/b/elsewhere/build-two"
 gauges_a=$work/a/build/gauges
 gauges_b=$work/b/elsewhere/build-two/gauges
 
@@ -77,20 +82,45 @@ for module in "${MODULES[@]}"; do
   check "$file: no start-up sections (sections: $sections)" test -z "$unexpected"
 done
 
-python3 "$source_a/scripts/package_release.py" --gauges "$gauges_a" --out "$work/a/dist" >/dev/null
-python3 "$source_b/scripts/package_release.py" --gauges "$gauges_b" --out "$work/b/dist" >/dev/null
+for tool in "${TOOLS[@]}"; do
+  file=$work/a/build/$tool
+  check "$tool: identical from both builds" cmp -s "$file" "$work/b/elsewhere/build-two/$tool"
+  check "$tool: no build or source path inside" \
+    bash -c '! grep -a -q -e "$1" -e "$2" "$3"' _ "$work" "$source_a" "$file"
+  dlls=$($OBJDUMP -p "$file" | awk '/DLL Name:/ { print tolower($3) }' | sort -u | tr '\n' ' ')
+  foreign=""
+  for dll in $dlls; do
+    [[ $WINDOWS_DLLS == *" $dll "* ]] || foreign+=" $dll"
+  done
+  echo "      $tool: $(stat -c %s "$file") bytes, imports from: $dlls"
+  check "$tool: needs no DLL beyond Windows' own" test -z "$foreign"
+done
+
+python3 "$source_a/scripts/package_release.py" --gauges "$gauges_a" --tools "$work/a/build/bin" \
+  --out "$work/a/dist" >/dev/null
+python3 "$source_b/scripts/package_release.py" --gauges "$gauges_b" --tools "$work/b/elsewhere/build-two/bin" \
+  --out "$work/b/dist" >/dev/null
 zip_name=$(cd "$work/a/dist" && ls VQT7-gauges-*.zip)
 check "$zip_name: identical from both builds" cmp -s "$work/a/dist/$zip_name" "$work/b/dist/$zip_name"
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && python3 -m zipfile -e "$work/a/dist/$zip_name" .)
 check "$zip_name: laid out as it installs" test -f "$work/unpacked/Gauges/VQT7_Boomcue.gau" -a \
   -f "$work/unpacked/Gauges/VQT7_Drag_Drone.gau" -a -f "$work/unpacked/READ-ME.txt" -a \
-  -f "$work/unpacked/CHANGELOG.txt"
+  -f "$work/unpacked/CHANGELOG.txt" -a -f "$work/unpacked/Tools/gaugecheck.exe" -a \
+  -f "$work/unpacked/Tools/gaugebench/gaugebench.exe" -a \
+  -f "$work/unpacked/Tools/gaugebench/sound/full/GaugeSound.dll" -a \
+  -f "$work/unpacked/Tools/gaugebench/sound/STAND-IN-ONLY.txt"
+# Only the bench's folder may hold a GaugeSound.dll: one anywhere else could be taken for the
+# real library.
+check "$zip_name: no GaugeSound.dll outside Tools/gaugebench/sound" \
+  test "$(cd "$work/unpacked" && find . -iname GaugeSound.dll)" = "./Tools/gaugebench/sound/full/GaugeSound.dll"
 check "$zip_name: checksums match every file" \
-  bash -c 'cd "$1" && tr -d "\r" <SHA256SUMS.txt | sha256sum --quiet -c - && test "$(wc -l <SHA256SUMS.txt)" -eq 4' \
+  bash -c 'cd "$1" && tr -d "\r" <SHA256SUMS.txt | sha256sum --quiet -c - && test "$(wc -l <SHA256SUMS.txt)" -eq 8' \
   _ "$work/unpacked"
-check "$zip_name: the modules in it are the built ones" \
-  cmp -s "$work/unpacked/Gauges/VQT7_Boomcue.gau" "$gauges_a/VQT7_Boomcue.gau"
+check "$zip_name: the modules and the checker in it are the built ones" \
+  bash -c 'cmp -s "$1/Gauges/VQT7_Boomcue.gau" "$2/gauges/VQT7_Boomcue.gau" &&
+    cmp -s "$1/Tools/gaugecheck.exe" "$2/bin/gaugecheck.exe"' _ "$work/unpacked" "$work/a/build"
+echo "      $zip_name: $(stat -c %s "$work/a/dist/$zip_name") bytes, sha256 $(sha256sum "$work/a/dist/$zip_name" | cut -c1-64)"
 
 echo "release: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

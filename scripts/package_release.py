@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Packs the two built gauge modules, the end users' READ-ME, the changelog and the SHA-256
-sums of every file into dist/VQT7-gauges-<version>.zip, laid out as it installs.
+"""Packs the two built gauge modules, the tools (gaugecheck and the bench with its stand-in
+sound library), the end users' READ-ME, the changelog and the SHA-256 sums of every file into
+dist/VQT7-gauges-<version>.zip, laid out as it installs.
 
 The same modules give the same zip, byte for byte: entries in a fixed order with a fixed date,
 fixed attributes and no build paths. The version is the project's, from CMakeLists.txt.
@@ -14,6 +15,21 @@ import zipfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 MODULES = ("VQT7_Boomcue.gau", "VQT7_Drag_Drone.gau")
+# Built file (under the build's bin folder) -> where it goes in the zip. The bench finds its
+# stand-in sound library in sound\full\ beside itself; that stand-in plays nothing and says so
+# in its version record, and the note beside it says it again.
+TOOLS = (
+    ("gaugecheck.exe", "Tools/gaugecheck.exe"),
+    ("gaugebench.exe", "Tools/gaugebench/gaugebench.exe"),
+    ("sound/full/GaugeSound.dll", "Tools/gaugebench/sound/full/GaugeSound.dll"),
+)
+STAND_IN_NOTE = """\
+The GaugeSound.dll in the folder below this one is NOT the GaugeSound library.
+
+It is gaugebench's test stand-in: it records what the gauges ask it to play and plays
+nothing. gaugebench needs it here, beside it. Never copy it into the simulator's folder:
+the gauges would stay silent (Tools\\gaugecheck.exe reports it if you do).
+"""
 # Zip dates have no time zone and start in 1980; every entry carries this one.
 FIXED_DATE = (2004, 7, 29, 0, 0, 0)
 
@@ -105,7 +121,51 @@ delete VQT7_Boomcue.gau and VQT7_Drag_Drone.gau from the folder you copied them 
 GaugeSound.dll and the sound files in place if other add-ons use them.
 
 
-5. Checking the download
+5. No sound?
+------------
+
+Run Tools\\gaugecheck.exe: drop the simulator's folder (the one holding FS9.exe) onto it, or
+start it from a command prompt:
+
+  Tools\\gaugecheck.exe "C:\\Program Files\\Microsoft Games\\Flight Simulator 9"
+
+It only reads; it changes nothing. It prints one line a finding, "ok", "warning" or
+"problem", with the file concerned and, for a warning or problem, what to do:
+
+  - which copy of each gauge the simulator takes (the aircraft's panel folder before the
+    Gauges folder) and whether it is this release's;
+  - which GaugeSound.dll the simulator would load, and whether it is a complete 32-bit one
+    (not the bench's stand-in from Tools\\gaugebench);
+  - whether sound\\QX\\Supersonic.wav and sound\\QX\\Speed_Brake.wav are there and playable,
+    with their format and length;
+  - every panel.cfg line that names the gauges: spelling, the "!" between module and gauge,
+    a window the simulator never creates (a gap in the Window numbering before it), a
+    gaugeNN number used twice in one window, alias= lines.
+
+Add --aircraft "FOLDER" to check an aircraft folder kept outside the simulator's Aircraft
+folder, and --json for one JSON object a line. It ends with the number of problems and
+warnings; its exit code is 0 without problems, 1 with problems, 2 when the folder given is
+not the simulator's.
+
+
+6. Try the gauges without the simulator
+---------------------------------------
+
+Tools\\gaugebench\\gaugebench.exe runs the gauges as the simulator would, without it: it loads
+them, tunes the frequency and moves the speed brake through a built-in demo, and prints
+every sound call the gauges make and every change of the readout. From a command prompt in
+the folder where you unpacked this package:
+
+  Tools\\gaugebench\\gaugebench.exe Gauges\\VQT7_Boomcue.gau Gauges\\VQT7_Drag_Drone.gau
+
+To hear what the gauges would play, with your own sound files, add
+  --audio demo.wav --sounds "C:\\Program Files\\Microsoft Games\\Flight Simulator 9"
+and open demo.wav. --snapshot faces.png draws the gauges' faces; --help lists the rest.
+The bench uses its own stand-in GaugeSound.dll (Tools\\gaugebench\\sound\\full), which plays
+nothing: never copy that one into the simulator's folder.
+
+
+7. Checking the download
 ------------------------
 
 SHA256SUMS.txt lists the SHA-256 checksum of every other file in this package. On Windows:
@@ -122,6 +182,8 @@ VQT7 sound cue gauges: changes
   - Each gauge is under 8 KiB and needs only Windows' own KERNEL32, USER32 and msvcrt.dll.
   - Without the GaugeSound library, or with one lacking an entry point, the gauges stay silent
     where they would call it and never crash.
+  - Tools\\gaugecheck.exe says why the gauges would be silent or missing in a simulator folder;
+    Tools\\gaugebench runs them without the simulator.
 """
 
 
@@ -137,13 +199,16 @@ def windows_text(text: str) -> bytes:
     return text.replace("\n", "\r\n").encode("ascii")
 
 
-def release_files(gauges: pathlib.Path, version: str):
-    files = []
-    for name in MODULES:
-        path = gauges / name
-        if not path.is_file():
-            sys.exit(f"error: {path} is missing; build the modules first")
-        files.append(("Gauges/" + name, path.read_bytes()))
+def built_file(path: pathlib.Path) -> bytes:
+    if not path.is_file():
+        sys.exit(f"error: {path} is missing; build first (./run.sh)")
+    return path.read_bytes()
+
+
+def release_files(gauges: pathlib.Path, tools: pathlib.Path, version: str):
+    files = [("Gauges/" + name, built_file(gauges / name)) for name in MODULES]
+    files += [(entry, built_file(tools / built)) for built, entry in TOOLS]
+    files.append(("Tools/gaugebench/sound/STAND-IN-ONLY.txt", windows_text(STAND_IN_NOTE)))
     files.append(("READ-ME.txt", windows_text(READ_ME.format(version=version, underline="=" * (22 + len(version))))))
     files.append(("CHANGELOG.txt", windows_text(CHANGELOG.format(version=version))))
     sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
@@ -166,12 +231,14 @@ def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--gauges", type=pathlib.Path, default=ROOT / "build" / "gauges",
                         help="folder holding the two built .gau files")
+    parser.add_argument("--tools", type=pathlib.Path, default=ROOT / "build" / "bin",
+                        help="the build's bin folder: gaugecheck.exe, gaugebench.exe, sound/full/")
     parser.add_argument("--out", type=pathlib.Path, default=ROOT / "dist", help="where the zip goes")
     args = parser.parse_args()
 
     version = project_version(ROOT / "CMakeLists.txt")
     target = args.out / f"VQT7-gauges-{version}.zip"
-    files = release_files(args.gauges, version)
+    files = release_files(args.gauges, args.tools, version)
     write_zip(target, files)
     digest = hashlib.sha256(target.read_bytes()).hexdigest()
     print(f"{target}: {target.stat().st_size} bytes, {len(files)} files, sha256 {digest}")

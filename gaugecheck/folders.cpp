@@ -1,0 +1,111 @@
+// Files and folders through the wide APIs: joins, absolute forms, existence and listings.
+#include "folders.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "toolbox.h"
+
+namespace gaugecheck {
+
+std::string join_path(const std::string &folder, const std::string &name)
+{
+    if (folder.empty())
+        return name;
+    char last = folder.back();
+    return (last == '\\' || last == '/') ? folder + name : folder + "\\" + name;
+}
+
+std::string full_path(const std::string &path)
+{
+    std::wstring wide = toolbox::widen(path);
+    DWORD length = GetFullPathNameW(wide.c_str(), 0, 0, 0);
+    if (length == 0)
+        return path;
+    std::wstring full(length, L'\0');
+    length = GetFullPathNameW(wide.c_str(), length, &full[0], 0);
+    full.resize(length);
+    // A folder's trailing backslash would double up in joins; a drive root keeps its own.
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    return toolbox::narrow(full);
+}
+
+std::string parent_folder(const std::string &path)
+{
+    size_t slash = path.find_last_of("\\/");
+    if (slash == std::string::npos)
+        return std::string();
+    return path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
+}
+
+std::string file_name(const std::string &path)
+{
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+static DWORD attributes(const std::string &path)
+{
+    return GetFileAttributesW(toolbox::widen(path).c_str());
+}
+
+bool is_file(const std::string &path)
+{
+    DWORD found = attributes(path);
+    return found != INVALID_FILE_ATTRIBUTES && !(found & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool is_folder(const std::string &path)
+{
+    DWORD found = attributes(path);
+    return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string path_key(const std::string &path)
+{
+    std::wstring wide = toolbox::widen(path);
+    if (!wide.empty())
+        CharUpperBuffW(&wide[0], (DWORD)wide.size());
+    for (wchar_t &c : wide)
+        if (c == L'/')
+            c = L'\\';
+    return toolbox::narrow(wide);
+}
+
+bool same_name(const std::string &a, const std::string &b)
+{
+    return path_key(a) == path_key(b);
+}
+
+bool list_subfolders(const std::string &folder, const char *pattern, std::vector<std::string> &names,
+                     std::string &reason)
+{
+    names.clear();
+    WIN32_FIND_DATAW found;
+    // The basic information and large fetches keep a listing of thousands of folders quick.
+    HANDLE search = FindFirstFileExW(toolbox::widen(join_path(folder, pattern)).c_str(), FindExInfoBasic,
+                                     &found, FindExSearchLimitToDirectories, 0, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
+            return true;
+        reason = "cannot list it (error " + std::to_string(error) + ")";
+        return false;
+    }
+    do {
+        // FindExSearchLimitToDirectories is only advice to the file system.
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(toolbox::narrow(name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end(),
+              [](const std::string &a, const std::string &b) { return path_key(a) < path_key(b); });
+    return true;
+}
+
+}  // namespace gaugecheck

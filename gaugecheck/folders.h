@@ -1,0 +1,29 @@
+// Files and folders as gaugecheck sees them: UTF-8 paths in, wide calls to Windows, nothing
+// ever written. Listing is bounded and reports what it could not read instead of stopping.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace gaugecheck {
+
+// "C:\a" + "b" -> "C:\a\b" (one backslash, whichever side had one).
+std::string join_path(const std::string &folder, const std::string &name);
+// The absolute form, with backslashes; forward slashes and ".." resolved.
+std::string full_path(const std::string &path);
+std::string parent_folder(const std::string &path);
+std::string file_name(const std::string &path);
+
+bool is_file(const std::string &path);
+bool is_folder(const std::string &path);
+
+// Case-insensitive as Windows compares file names; a key for maps of paths.
+std::string path_key(const std::string &path);
+bool same_name(const std::string &a, const std::string &b);
+
+// The subfolders of `folder` whose names match `pattern` (a wildcard such as "panel*"), sorted
+// by name. On failure returns false with a short reason.
+bool list_subfolders(const std::string &folder, const char *pattern, std::vector<std::string> &names,
+                     std::string &reason);
+
+}  // namespace gaugecheck

@@ -1,0 +1,71 @@
+// The checklist's lines: a fixed-width text line for people, one JSON object a line for scripts.
+#include <nlohmann/json.hpp>
+
+#include "checks.h"
+
+namespace gaugecheck {
+
+const char *const GAUGE_NAMES[2] = {"VQT7_Boomcue", "VQT7_Drag_Drone"};
+const char *const SOUND_FILES[2] = {"sound\\QX\\Supersonic.wav", "sound\\QX\\Speed_Brake.wav"};
+
+int Findings::count(Status status) const
+{
+    int total = 0;
+    for (const Finding &finding : list)
+        total += finding.status == status;
+    return total;
+}
+
+static const char *status_name(Status status)
+{
+    switch (status) {
+    case Status::ok: return "ok";
+    case Status::warning: return "warning";
+    case Status::problem: return "problem";
+    }
+    return "?";
+}
+
+// A panel.cfg in an odd code page could still slip a stray byte through: replace it rather
+// than lose the line.
+static std::string dump(const nlohmann::ordered_json &record)
+{
+    return record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string finding_line(const Finding &finding, bool json)
+{
+    if (json) {
+        nlohmann::ordered_json record = {{"check", finding.check}, {"status", status_name(finding.status)},
+                                         {"file", finding.file}, {"message", finding.message}};
+        if (finding.status != Status::ok)
+            record["fix"] = finding.fix;
+        return dump(record);
+    }
+    std::string line = status_name(finding.status);
+    line.resize(9, ' ');
+    line += finding.file + ": " + finding.message;
+    if (finding.status != Status::ok)
+        line += " -> " + finding.fix;
+    return line;
+}
+
+static std::string counted(int count, const char *what)
+{
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+std::string summary_line(const Findings &findings, bool json)
+{
+    int problems = findings.count(Status::problem), warnings = findings.count(Status::warning);
+    int oks = findings.count(Status::ok);
+    if (json)
+        return dump({{"check", "summary"}, {"problems", problems}, {"warnings", warnings}, {"ok", oks}});
+    std::string line = counted(problems, "problem") + ", " + counted(warnings, "warning") + ", " +
+                       std::to_string(oks) + " ok";
+    if (problems)
+        return line + ": the gauges will not work as they should until the problems are fixed.";
+    return line + (warnings ? ": the gauges should work; see the warnings." : ": all good.");
+}
+
+}  // namespace gaugecheck

@@ -1,0 +1,420 @@
+// gaugecheck.exe run as a user runs it, on fake simulator folders built here: an empty fs9.exe,
+// the built modules, the stand-in sound libraries (patched where a case needs a different
+// library), generated WAV files and panel.cfg files written here. A complete install is all
+// ok; each planted fault must give exactly its own findings, by check, status and file.
+#include <math.h>
+
+#include <functional>
+#include <nlohmann/json.hpp>
+
+#include "test_support.h"
+#include "toolbox.h"
+
+using namespace test_support;
+using nlohmann::json;
+
+namespace {
+
+std::wstring wide(const std::string &path) { return toolbox::widen(path); }
+
+void make_folders(const std::string &path)
+{
+    for (size_t slash = path.find('\\', 3); ; slash = path.find('\\', slash + 1)) {
+        CreateDirectoryW(wide(path.substr(0, slash)).c_str(), 0);
+        if (slash == std::string::npos)
+            break;
+    }
+}
+
+void write_bytes(const std::string &path, const std::vector<uint8_t> &bytes)
+{
+    make_folders(path.substr(0, path.find_last_of('\\')));
+    HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0);
+    CloseHandle(file);
+    ASSERT_EQ(written, bytes.size()) << path;
+}
+
+void remove_tree(const std::string &path)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wide(path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::string child = path + "\\" + toolbox::narrow(name);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(child);
+            else
+                DeleteFileW(wide(child).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(wide(path).c_str());
+}
+
+void put_le(std::vector<uint8_t> &bytes, uint32_t value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes.push_back((uint8_t)(value >> (8 * i)));
+}
+
+// A RIFF WAVE file: the format chunk as given, an optional fact chunk, then the data.
+std::vector<uint8_t> wave_file(uint16_t tag, uint16_t block_align, uint16_t bits, const std::vector<uint8_t> &extra,
+                               uint32_t fact_samples, const std::vector<uint8_t> &data)
+{
+    const uint32_t rate = 22050;
+    uint32_t samples_per_block = tag == 1 ? 1 : (block_align - 4) * 2 + 1;
+    std::vector<uint8_t> format;
+    put_le(format, tag, 2);
+    put_le(format, 1, 2);
+    put_le(format, rate, 4);
+    put_le(format, rate * block_align / samples_per_block, 4);
+    put_le(format, block_align, 2);
+    put_le(format, bits, 2);
+    if (tag != 1) {
+        put_le(format, (uint32_t)extra.size(), 2);
+        format.insert(format.end(), extra.begin(), extra.end());
+    }
+    std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
+    put_le(file, (uint32_t)format.size(), 4);
+    file.insert(file.end(), format.begin(), format.end());
+    if (fact_samples) {
+        file.insert(file.end(), {'f', 'a', 'c', 't', 4, 0, 0, 0});
+        put_le(file, fact_samples, 4);
+    }
+    file.insert(file.end(), {'d', 'a', 't', 'a'});
+    put_le(file, (uint32_t)data.size(), 4);
+    file.insert(file.end(), data.begin(), data.end());
+    uint32_t riff = (uint32_t)file.size() - 8;
+    memcpy(&file[4], &riff, 4);
+    return file;
+}
+
+// Half a second of a 440 Hz tone, 16-bit PCM mono.
+std::vector<uint8_t> pcm_wave()
+{
+    std::vector<uint8_t> data;
+    for (int i = 0; i < 11025; ++i)
+        put_le(data, (uint16_t)(int16_t)(8000 * sin(i * 440.0 * 6.2831853 / 22050)), 2);
+    return wave_file(1, 2, 16, {}, 0, data);
+}
+
+// IMA ADPCM, 256-byte blocks of 505 samples: each block a zero predictor and step, then nibbles.
+std::vector<uint8_t> adpcm_wave()
+{
+    std::vector<uint8_t> data;
+    for (int block = 0; block < 20; ++block) {
+        data.insert(data.end(), {0, 0, 0, 0});
+        data.insert(data.end(), 252, 0x17);
+    }
+    return wave_file(0x11, 256, 4, {0xF9, 0x01}, 20 * 505, data);
+}
+
+// Replaces every copy of `from` by `to` (same length); the count of copies replaced.
+int replace_bytes(std::vector<uint8_t> &bytes, const std::vector<uint8_t> &from, const std::vector<uint8_t> &to)
+{
+    int count = 0;
+    for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), from.begin(), from.end())) != bytes.end(); ++count)
+        at = std::copy(to.begin(), to.end(), at);
+    return count;
+}
+
+std::vector<uint8_t> utf16(const char *text)
+{
+    std::vector<uint8_t> bytes;
+    for (; *text; ++text)
+        bytes.insert(bytes.end(), {(uint8_t)*text, 0});
+    return bytes;
+}
+
+// A stand-in variant turned into what a third party's library looks like: without the
+// journal export and without the version record's "stand-in" (both renamed in place).
+std::vector<uint8_t> third_party_library(const char *variant)
+{
+    std::vector<uint8_t> bytes = read_file(exe_folder() + "sound\\" + variant + "\\GaugeSound.dll");
+    const char journal[] = "GaugeSoundJournal", renamed[] = "GaugeSoundLogbook";
+    EXPECT_GE(replace_bytes(bytes, {journal, journal + 17}, {renamed, renamed + 17}), 1) << variant;
+    EXPECT_GE(replace_bytes(bytes, utf16("stand-in"), utf16("standard")), 1) << variant;
+    return bytes;
+}
+
+// The machine field and the optional header's magic of an x86-64 library.
+std::vector<uint8_t> as_64bit(std::vector<uint8_t> bytes)
+{
+    uint32_t pe;
+    memcpy(&pe, &bytes[60], 4);
+    bytes[pe + 4] = 0x64, bytes[pe + 5] = 0x86;
+    bytes[pe + 24] = 0x0B, bytes[pe + 25] = 0x02;
+    return bytes;
+}
+
+const char GOOD_PANEL[] =
+    "// the Good aircraft\n[Window Titles]\nWindow00=Main Panel\nWindow01=GPS\n\n"
+    "[Window00]\ngauge00=Cessna!Airspeed, 10, 10\ngauge01=VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40\n"
+    "gauge02=vqt7_drag_drone!VQT7_DRAG_DRONE, 0, 0, 1, 1 ; out of sight\n\n"
+    "[Window01]\ngauge00=GPS!GPS_500, 0, 0\n\n[Vcockpit01]\ngauge00=VQT7_Boomcue!VQT7_Boomcue, 10, 10\n";
+const char GOOD_CFG[] = "sim\\Aircraft\\Good\\panel\\panel.cfg";
+
+// One fake install under `root`: `sim` the simulator's folder, `system` what gaugecheck is told
+// is the system folder. Paths in cases are relative to `root`.
+struct Install {
+    std::string root;
+    std::string at(const std::string &relative) const { return root + "\\" + relative; }
+    void put(const std::string &relative, const std::vector<uint8_t> &bytes) const { write_bytes(at(relative), bytes); }
+    void text(const std::string &relative, const std::string &content) const
+    {
+        put(relative, std::vector<uint8_t>(content.begin(), content.end()));
+    }
+    void remove(const std::string &relative) const { DeleteFileW(wide(at(relative)).c_str()); }
+    void panel(const std::string &from, const std::string &to) const
+    {
+        std::string cfg = GOOD_PANEL;
+        cfg.replace(cfg.find(from), from.size(), to);
+        text(GOOD_CFG, cfg);
+    }
+};
+
+void build_good_install(const Install &install)
+{
+    install.text("sim\\fs9.exe", "");
+    for (const char *module : MODULE_FILES)
+        install.put(std::string("sim\\Gauges\\") + module, read_file(module_path(module)));
+    install.put("sim\\GaugeSound.dll", third_party_library("full"));
+    install.put("sim\\sound\\QX\\Supersonic.wav", pcm_wave());
+    install.put("sim\\sound\\QX\\Speed_Brake.wav", pcm_wave());
+    install.text(GOOD_CFG, GOOD_PANEL);
+    install.text("sim\\Aircraft\\Other\\panel\\panel.cfg", "[Window00]\ngauge00=Cessna!Clock, 0, 0\n");
+    make_folders(install.at("system"));
+}
+
+struct CheckRun {
+    DWORD exit_code = 0;
+    std::vector<json> records;
+    std::string out, err;
+};
+
+// Runs gaugecheck.exe with its output in files (nothing can block on a pipe); a minute is a hang.
+CheckRun run_gaugecheck(const std::string &root, const std::string &arguments)
+{
+    CheckRun run;
+    std::string out_path = root + "\\stdout.txt", err_path = root + "\\stderr.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
+    HANDLE out = CreateFileW(wide(out_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
+    HANDLE err = CreateFileW(wide(err_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::wstring command = wide("\"" + exe_folder() + "gaugecheck.exe\" " + arguments);
+    SetEnvironmentVariableW(L"GAUGECHECK_SYSTEM_DIRS", wide(root + "\\system").c_str());
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessW(0, &command[0], 0, 0, TRUE, 0, 0, 0, &startup, &process);
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) {
+        ADD_FAILURE() << "cannot start gaugecheck.exe";
+        return run;
+    }
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
+        ADD_FAILURE() << "gaugecheck.exe hangs";
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exit_code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    for (auto [path, text] : {std::pair(out_path, &run.out), std::pair(err_path, &run.err)}) {
+        std::vector<uint8_t> bytes = read_file(path);
+        text->assign(bytes.begin(), bytes.end());
+    }
+    for (size_t start = 0, end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
+        json record = json::parse(run.out.substr(start, end - start), nullptr, false);
+        EXPECT_FALSE(record.is_discarded()) << run.out.substr(start, end - start);
+        run.records.push_back(record);
+    }
+    return run;
+}
+
+// Each case's install stays in the build folder until the next run, for bin/gaugecheck to show:
+//   bin/gaugecheck build/gaugecheck-installs/WrongGaugeName/sim
+std::string install_root(const std::string &name)
+{
+    std::wstring relative = wide(exe_folder() + "..\\gaugecheck-installs\\" + name);
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(relative.c_str(), MAX_PATH, full, 0);
+    std::string root = toolbox::narrow(full);
+    remove_tree(root);
+    return root;
+}
+
+struct Expected {
+    const char *check, *status;
+    std::string file;  // relative to the install's root
+    const char *message_part = "";
+};
+
+struct Case {
+    const char *name;
+    std::function<void(const Install &)> plant;
+    std::vector<Expected> findings;  // every warning and problem, and the ok findings named
+    DWORD exit_code;
+    const char *extra_folder = "";    // given with --aircraft, relative to the install's root
+};
+void PrintTo(const Case &c, std::ostream *out) { *out << c.name; }
+
+const char LIBRARY[] = "sim\\GaugeSound.dll";
+const char CUE_WAV[] = "sim\\sound\\QX\\Supersonic.wav";
+const char LOOP_WAV[] = "sim\\sound\\QX\\Speed_Brake.wav";
+const char UNICODE_CFG[] = "sim\\Aircraft\\\xC3\x9C" "ber Flieger \xE6\x97\xA5\xE6\x9C\xAC\\panel\\panel.cfg";
+
+const Case CASES[] = {
+    {"GoodInstall", [](const Install &) {},
+     {{"module", "ok", "sim\\Gauges\\VQT7_Boomcue.gau", "release 1.0.0"}, {"module", "ok", "sim\\Gauges\\VQT7_Drag_Drone.gau"},
+      {"sound_library", "ok", LIBRARY}, {"sound_file", "ok", CUE_WAV}, {"sound_file", "ok", LOOP_WAV},
+      {"panel", "ok", GOOD_CFG, "line 9 [Window00] gauge02="}},
+     0},
+    {"NoSoundLibrary", [](const Install &i) { i.remove(LIBRARY); }, {{"sound_library", "problem", LIBRARY}}, 1},
+    {"SoundLibrary64Bit", [](const Install &i) { i.put(LIBRARY, as_64bit(third_party_library("full"))); },
+     {{"sound_library", "problem", LIBRARY, "not a 32-bit"}}, 1},
+    {"SoundLibraryWithoutPlay", [](const Install &i) { i.put(LIBRARY, third_party_library("no_play")); },
+     {{"sound_library", "problem", LIBRARY, "lacks GaugePlaySound"}}, 1},
+    {"SoundLibraryWithoutStop", [](const Install &i) { i.put(LIBRARY, third_party_library("no_stop")); },
+     {{"sound_library", "problem", LIBRARY, "lacks GaugeStopSound"}}, 1},
+    {"SoundLibraryWithoutTerminate", [](const Install &i) { i.put(LIBRARY, third_party_library("no_terminate")); },
+     {{"sound_library", "problem", LIBRARY, "lacks TerminateSounds"}}, 1},
+    {"BenchStandInAsLibrary",
+     [](const Install &i) {
+         // The simulator's folder comes first: a good library further along does not help.
+         i.put(LIBRARY, read_file(exe_folder() + "sound\\full\\GaugeSound.dll"));
+         i.put("system\\GaugeSound.dll", third_party_library("full"));
+     },
+     {{"sound_library", "problem", LIBRARY, "stand-in"}}, 1},
+    {"SoundLibraryOnlyInSystemFolder",
+     [](const Install &i) {
+         i.remove(LIBRARY);
+         i.put("system\\GaugeSound.dll", third_party_library("full"));
+     },
+     {{"sound_library", "ok", "system\\GaugeSound.dll"}}, 0},
+    {"SoundFileMissing", [](const Install &i) { i.remove(CUE_WAV); }, {{"sound_file", "problem", CUE_WAV, "missing"}}, 1},
+    {"SoundFileEmpty", [](const Install &i) { i.put(LOOP_WAV, {}); }, {{"sound_file", "problem", LOOP_WAV}}, 1},
+    {"SoundFileCorrupt", [](const Install &i) { i.text(LOOP_WAV, "RIFF\x20\0\0\0WAVEjunk this is no sound at all"); },
+     {{"sound_file", "problem", LOOP_WAV}}, 1},
+    {"SoundFileAdpcm", [](const Install &i) { i.put(CUE_WAV, adpcm_wave()); }, {{"sound_file", "ok", CUE_WAV}}, 0},
+    {"WrongGaugeName", [](const Install &i) { i.panel("VQT7_Boomcue!VQT7_Boomcue, 10, 60", "VQT7_Boomcue!Boomcue, 10, 60"); },
+     {{"panel", "problem", GOOD_CFG, "make the line read gauge01=VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40"}}, 1},
+    {"MissingBang", [](const Install &i) { i.panel("VQT7_Boomcue!VQT7_Boomcue, 10, 60", "VQT7_Boomcue, 10, 60"); },
+     {{"panel", "problem", GOOD_CFG, "no '!'"}}, 1},
+    {"ModuleTypo", [](const Install &i) { i.panel("vqt7_drag_drone!", "VQT7_Drag_Dron!"); },
+     {{"panel", "problem", GOOD_CFG, "gauge02=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1"},
+      {"module", "warning", "sim\\Gauges\\VQT7_Drag_Drone.gau", "no panel.cfg uses it"}}, 1},
+    {"WindowAfterGap", [](const Install &i) { i.panel("[Window01]", "[Window02]"); }, {}, 0},
+    {"GaugeInWindowAfterGap", [](const Install &i) { i.panel("[Window01]\ngauge00=GPS!GPS_500", "[Window02]\ngauge00=VQT7_Boomcue!VQT7_Boomcue"); },
+     {{"panel", "problem", GOOD_CFG, "no [Window01] before it"}}, 1},
+    {"RepeatedGaugeKey", [](const Install &i) { i.panel("gauge01=VQT7_Boomcue", "gauge00=VQT7_Boomcue"); },
+     {{"panel", "problem", GOOD_CFG, "gauge03=VQT7_Boomcue!VQT7_Boomcue"}}, 1},
+    {"AliasToAnotherAircraft",
+     [](const Install &i) { i.text("sim\\Aircraft\\Second\\panel\\panel.cfg", "[fltsim]\nalias=Good/panel\n"); },
+     {{"panel", "ok", "sim\\Aircraft\\Second\\panel\\panel.cfg", "uses the panel"}}, 0},
+    {"AliasLoop",
+     [](const Install &i) {
+         i.text("sim\\Aircraft\\LoopA\\panel\\panel.cfg", "[fltsim]\nalias=LoopB\\panel\n");
+         i.text("sim\\Aircraft\\LoopB\\panel\\panel.cfg", "[FLTSIM]\nAlias = LoopA\\panel // back again\n");
+     },
+     {{"panel", "warning", "sim\\Aircraft\\LoopB\\panel\\panel.cfg", "alias loop"}}, 0},
+    {"GaugeLinesBesideAlias",
+     [](const Install &i) { i.text("sim\\Aircraft\\Second\\panel\\panel.cfg", "[fltsim]\nalias=Good\\panel\n[Window00]\ngauge00=VQT7_Boomcue!VQT7_Boomcue, 0, 0\n"); },
+     {{"panel", "problem", "sim\\Aircraft\\Second\\panel\\panel.cfg", "never read"}}, 1},
+    {"OlderModuleInPanelFolder",
+     [](const Install &i) {
+         std::vector<uint8_t> module = read_file(module_path(BOOMCUE_FILE));
+         module[module.size() - 1] ^= 1;  // a build of no known release
+         i.put("sim\\Aircraft\\Good\\panel\\VQT7_Boomcue.gau", module);
+     },
+     {{"module", "warning", "sim\\Aircraft\\Good\\panel\\VQT7_Boomcue.gau", "instead of "}}, 0},
+    {"AircraftOutsideTheSimulator",
+     [](const Install &i) {
+         i.text("elsewhere\\Good\\panel\\panel.cfg", GOOD_PANEL);
+         i.remove(GOOD_CFG);
+     },
+     {{"panel", "ok", "elsewhere\\Good\\panel\\panel.cfg", "gauge01=VQT7_Boomcue!VQT7_Boomcue"}}, 0, "elsewhere\\Good"},
+    {"BinaryPanelCfg", [](const Install &i) { i.put("sim\\Aircraft\\Other\\panel\\panel.cfg", {'[', 0, 0xFF, 0, '\n'}); },
+     {{"panel", "warning", "sim\\Aircraft\\Other\\panel\\panel.cfg", "not a text file"}}, 0},
+    {"NonAsciiAircraftFolder",
+     [](const Install &i) {
+         i.text(UNICODE_CFG, GOOD_PANEL);
+         i.remove(GOOD_CFG);
+     },
+     {{"panel", "ok", UNICODE_CFG, "gauge01=VQT7_Boomcue!VQT7_Boomcue"}}, 0},
+};
+
+class GaugeCheckInstall : public ::testing::TestWithParam<Case> {};
+
+TEST_P(GaugeCheckInstall, EachFaultGivesExactlyItsFindings)
+{
+    const Case &c = GetParam();
+    Install install{install_root(c.name)};
+    build_good_install(install);
+    c.plant(install);
+    std::string arguments = "--json \"" + install.at("sim") + "\"";
+    if (*c.extra_folder)
+        arguments += " --aircraft \"" + install.at(c.extra_folder) + "\"";
+    CheckRun run = run_gaugecheck(install.root, arguments);
+
+    EXPECT_EQ(run.exit_code, c.exit_code) << run.out << run.err;
+    EXPECT_EQ(run.out.find('\r'), std::string::npos) << "plain line feeds";
+    ASSERT_FALSE(run.records.empty()) << run.err;
+    std::vector<bool> matched(c.findings.size());
+    for (const json &record : run.records) {
+        if (record.value("check", "") == "summary")
+            continue;
+        std::string status = record.value("status", ""), file = record.value("file", "");
+        EXPECT_EQ(record.contains("fix"), status != "ok") << record.dump();
+        bool expected = false;
+        for (size_t i = 0; i < c.findings.size(); ++i) {
+            const Expected &want = c.findings[i];
+            if (record.value("check", "") == want.check && status == want.status && file == install.at(want.file) &&
+                (record.value("message", "") + " " + record.value("fix", "")).find(want.message_part) != std::string::npos)
+                expected = matched[i] = true;
+        }
+        EXPECT_TRUE(expected || status == "ok") << "unexpected: " << record.dump();
+    }
+    for (size_t i = 0; i < c.findings.size(); ++i)
+        EXPECT_TRUE(matched[i]) << "missing: " << c.findings[i].check << " " << c.findings[i].status << " "
+                                << c.findings[i].file << " \"" << c.findings[i].message_part << "\"\n"
+                                << run.out;
+    const json &summary = run.records.back();
+    EXPECT_EQ(summary.value("check", ""), "summary");
+    EXPECT_EQ(summary.value("problems", -1) > 0, c.exit_code == 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, GaugeCheckInstall, ::testing::ValuesIn(CASES),
+                         [](const ::testing::TestParamInfo<Case> &info) { return std::string(info.param.name); });
+
+TEST(GaugeCheckCommandLine, BadInputIsOneClearLineAndExitTwo)
+{
+    std::string root = install_root("CommandLine");
+    make_folders(root + "\\not_a_sim");
+    struct {
+        std::string arguments, message;
+    } cases[] = {
+        {"\"" + root + "\\not_a_sim\"", "is not the simulator's folder: it has no fs9.exe"},
+        {"--frobnicate", "unknown option '--frobnicate'"},
+        {"--aircraft", "--aircraft expects an aircraft folder"},
+    };
+    for (const auto &c : cases) {
+        CheckRun run = run_gaugecheck(root, c.arguments);
+        EXPECT_EQ(run.exit_code, 2u) << c.arguments;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+}
+
+}  // namespace
