@@ -186,4 +186,16 @@ std::vector<uint32_t> changed_offsets(const Snapshot &before, const Snapshot &af
     return offsets;
 }
 
+std::string describe(const panel_host::CallRecord &record)
+{
+    static const char *const names[panel_host::SAVED_COUNT] = {"EBX", "ESI", "EDI", "EBP", "ESP"};
+    std::string text;
+    for (int i = 0; i < panel_host::SAVED_COUNT; ++i) {
+        char line[64];
+        snprintf(line, sizeof line, "%s%s %08X -> %08X", i ? ", " : "", names[i], record.handed[i], record.returned[i]);
+        text += line;
+    }
+    return text;
+}
+
 }  // namespace test_support

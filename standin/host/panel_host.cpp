@@ -15,12 +15,16 @@ static std::map<uint32_t, uint64_t> var_values;
 static std::vector<Fetch> fetch_log;
 static UnprovidedServiceHandler unprovided_handler;
 
-static void HOST_CALL fetch_var(MODULE_VAR *var)
+using namespace host_contract;
+
+// The host reads and writes module records by byte position (host_contract.h), never through
+// the modules' own record types, so that a slip in those types is not shared by the host.
+void HOST_CONTRACT_HOST_CALL fetch_var(void *var)
 {
-    fetch_log.push_back({var->token, var});
-    auto found = var_values.find(var->token);
-    uint64_t bits = found == var_values.end() ? 0 : found->second;
-    memcpy(var->value.bytes, &bits, sizeof bits);
+    uint32_t token = read_at<uint32_t>(var, MODULE_VAR_TOKEN_AT);
+    fetch_log.push_back({token, (MODULE_VAR *)var});
+    auto found = var_values.find(token);
+    write_at<uint64_t>(var, MODULE_VAR_VALUE_AT, found == var_values.end() ? 0 : found->second);
 }
 
 static void report_unprovided(uint32_t byte_offset)
@@ -57,7 +61,7 @@ static uint32_t *panels_table()
     static bool filled;
     if (!filled) {
         fill_panels(slots, std::make_integer_sequence<uint32_t, PANELS_SLOTS>());
-        slots[offsetof(PANELS, fetch_var) / 4] = (uint32_t)(uintptr_t)&fetch_var;
+        slots[PANELS_FETCH_VAR_AT / 4] = (uint32_t)(uintptr_t)&fetch_var;
         filled = true;
     }
     return slots;
@@ -190,10 +194,10 @@ static void collect_elements(ELEMENT_HEADER *element, Instance &instance)
     if (!element)
         return;
     instance.elements.push_back(element);
-    if (element->element_type == ELEMENT_TYPE_STRING)
+    if (read_at<uint32_t>(element, ELEMENT_TYPE_AT) == host_contract::ELEMENT_TYPE_STRING)
         instance.strings.push_back({(ELEMENT_STRING *)element, {0}, std::string()});
-    if (element->next_element)
-        for (ELEMENT_HEADER **next = element->next_element; *next; ++next)
+    if (ELEMENT_HEADER **next = pointer_at<ELEMENT_HEADER *>(element, ELEMENT_NEXT_LIST_AT))
+        for (; *next; ++next)
             collect_elements(*next, instance);
 }
 
@@ -209,45 +213,36 @@ Instance make_instance(Module &module, size_t gauge_index)
 
 void call_gauge(Instance &instance, int32_t service_id, uint32_t extra_data)
 {
-    GAUGE_CALLBACK callback = instance.gauge->gauge_callback;
-    if (!callback)
-        return;
-    if (instance.misaligned_stack)
-        call_gauge_misaligned(callback, instance.gauge, service_id, extra_data);
-    else
-        callback(instance.gauge, service_id, extra_data);
+    call_gauge_at(instance.gauge, service_id, extra_data, instance.stack_mod16);
 }
 
 void initialize(Instance &instance)
 {
-    call_gauge(instance, PANEL_SERVICE_PRE_INITIALIZE);
+    call_gauge(instance, SERVICE_PRE_INITIALIZE);
 }
 
 double update_string(Instance &instance, StringElement &string)
 {
     ELEMENT_STRING *element = string.element;
-    for (MODULE_VAR &var : element->source_var)
-        fetch_var(&var);
+    for (uint32_t i = 0; i < STRING_SOURCE_VAR_COUNT; ++i)
+        fetch_var((uint8_t *)element + STRING_SOURCE_VARS_AT + i * MODULE_VAR_BYTES);
     memset(string.buffer, TEXT_POISON, sizeof string.buffer);
-    element->string = string.buffer;
-    double result = 0.0;
-    if (element->update_cb)
-        result = instance.misaligned_stack ? call_string_misaligned(element->update_cb, element)
-                                           : element->update_cb(element);
+    write_at<uint32_t>(element, STRING_TEXT_AT, (uint32_t)(uintptr_t)string.buffer);
+    double result = call_string_at(element, instance.stack_mod16);
     string.text.assign(string.buffer, strnlen(string.buffer, sizeof string.buffer));
     return result;
 }
 
 void update(Instance &instance)
 {
-    call_gauge(instance, PANEL_SERVICE_PRE_UPDATE);
+    call_gauge(instance, SERVICE_PRE_UPDATE);
     for (StringElement &string : instance.strings)
         update_string(instance, string);
 }
 
 void draw(Instance &instance)
 {
-    call_gauge(instance, PANEL_SERVICE_PRE_DRAW);
+    call_gauge(instance, SERVICE_PRE_DRAW);
 }
 
 void cycle(Instance &instance)
@@ -258,7 +253,7 @@ void cycle(Instance &instance)
 
 void kill(Instance &instance)
 {
-    call_gauge(instance, PANEL_SERVICE_PRE_KILL);
+    call_gauge(instance, SERVICE_PRE_KILL);
 }
 
 // The journal's mapping stays open for the life of the process.
@@ -303,45 +298,131 @@ bool use_sound_library(const std::string &variant)
     return SetDllDirectoryW(folder.c_str()) != 0;
 }
 
-// Both thunks leave the stack pointer 4 bytes off 16-byte alignment at the call instruction,
-// where a GCC caller would have it aligned.
-extern "C" void __cdecl panel_host_call3_misaligned(void *fn, uint32_t a, uint32_t b, uint32_t c);
-extern "C" double __cdecl panel_host_call1_misaligned(void *fn, uint32_t a);
+// What the thunk reads and writes; the offsets are the assembly's.
+#pragma pack(push, 4)
+struct THUNK_FRAME {
+    const void *routine;             // 0
+    const uint32_t *args;            // 4
+    uint32_t count;                  // 8
+    uint32_t stack_mod16;            // 12
+    uint32_t fpu_result;             // 16
+    uint32_t handed[SAVED_COUNT];    // 20: EBX ESI EDI EBP, then the thunk's expected ESP at 36
+    uint32_t returned[SAVED_COUNT];  // 40
+    double result;                   // 60
+};
+#pragma pack(pop)
+static_assert(offsetof(THUNK_FRAME, handed) == 20 && offsetof(THUNK_FRAME, returned) == 40 &&
+                  offsetof(THUNK_FRAME, result) == 60,
+              "the thunk's offsets");
+
+// The callee may leave EBP or ESP anywhere, so the thunk keeps its own frame and the frame's
+// address in memory (one host thread, no nested calls through it), not in a register.
+extern "C" void __cdecl panel_host_thunk(THUNK_FRAME *frame);
 __asm__(
+    ".data\n"
+    "panel_host_thunk_ebp: .long 0\n"
+    "panel_host_thunk_frame: .long 0\n"
     ".text\n"
-    ".globl _panel_host_call3_misaligned\n"
-    "_panel_host_call3_misaligned:\n"
+    ".globl _panel_host_thunk\n"
+    "_panel_host_thunk:\n"
     "  pushl %ebp\n"
     "  movl %esp, %ebp\n"
+    "  pushl %ebx\n"
+    "  pushl %esi\n"
+    "  pushl %edi\n"
+    "  movl 8(%ebp), %eax\n"
+    "  movl %ebp, panel_host_thunk_ebp\n"
+    "  movl %eax, panel_host_thunk_frame\n"
     "  andl $-16, %esp\n"
-    "  subl $8, %esp\n"       // 3 pushes later: esp % 16 == 12
-    "  pushl 20(%ebp)\n"
-    "  pushl 16(%ebp)\n"
-    "  pushl 12(%ebp)\n"
-    "  call *8(%ebp)\n"       // stdcall: the callee pops its arguments
-    "  movl %ebp, %esp\n"
-    "  popl %ebp\n"
-    "  ret\n"
-    ".globl _panel_host_call1_misaligned\n"
-    "_panel_host_call1_misaligned:\n"
-    "  pushl %ebp\n"
-    "  movl %esp, %ebp\n"
-    "  andl $-16, %esp\n"
-    "  subl $8, %esp\n"       // 1 push later: esp % 16 == 4
-    "  pushl 12(%ebp)\n"
-    "  call *8(%ebp)\n"       // the result stays in st(0)
-    "  movl %ebp, %esp\n"
+    "  movl 8(%eax), %ecx\n"          // pad = -(4 * count + stack_mod16) & 15
+    "  leal (,%ecx,4), %edx\n"
+    "  addl 12(%eax), %edx\n"
+    "  negl %edx\n"
+    "  andl $15, %edx\n"
+    "  subl %edx, %esp\n"
+    "  movl %esp, 36(%eax)\n"         // where a callee that removes its arguments leaves ESP
+    "  movl 4(%eax), %edx\n"
+    "1:\n"
+    "  testl %ecx, %ecx\n"
+    "  jz 2f\n"
+    "  pushl -4(%edx,%ecx,4)\n"
+    "  decl %ecx\n"
+    "  jmp 1b\n"
+    "2:\n"
+    "  movl 20(%eax), %ebx\n"
+    "  movl 24(%eax), %esi\n"
+    "  movl 28(%eax), %edi\n"
+    "  movl 32(%eax), %ebp\n"
+    "  call *(%eax)\n"
+    "  movl panel_host_thunk_frame, %ecx\n"
+    "  movl %ebx, 40(%ecx)\n"
+    "  movl %esi, 44(%ecx)\n"
+    "  movl %edi, 48(%ecx)\n"
+    "  movl %ebp, 52(%ecx)\n"
+    "  movl %esp, 56(%ecx)\n"
+    "  cmpl $0, 16(%ecx)\n"
+    "  je 3f\n"
+    "  fstpl 60(%ecx)\n"
+    "3:\n"
+    "  movl panel_host_thunk_ebp, %ebp\n"
+    "  leal -12(%ebp), %esp\n"
+    "  popl %edi\n"
+    "  popl %esi\n"
+    "  popl %ebx\n"
     "  popl %ebp\n"
     "  ret\n");
 
-void call_gauge_misaligned(GAUGE_CALLBACK callback, GAUGEHDR *gauge, int32_t service_id, uint32_t extra)
+static uint32_t broken_call_count;
+static CallRecord last_broken;
+
+double call_routine(const void *routine, const uint32_t *args, uint32_t count, uint32_t stack_mod16,
+                    bool fpu_result, CallRecord *record)
 {
-    panel_host_call3_misaligned((void *)callback, (uint32_t)(uintptr_t)gauge, (uint32_t)service_id, extra);
+    // Fresh marks on every call, so a callee cannot pass by restoring an older call's values.
+    static uint32_t serial;
+    ++serial;
+    THUNK_FRAME frame = {routine, args, count, stack_mod16 & 12u, fpu_result,
+                         {0xB0000000u | serial, 0x51000000u | serial, 0xD1000000u | serial, 0xE8000000u | serial, 0},
+                         {0, 0, 0, 0, 0}, 0.0};
+    panel_host_thunk(&frame);
+    CallRecord result;
+    memcpy(result.handed, frame.handed, sizeof result.handed);
+    memcpy(result.returned, frame.returned, sizeof result.returned);
+    if (!result.kept()) {
+        ++broken_call_count;
+        last_broken = result;
+    }
+    if (record)
+        *record = result;
+    return frame.result;
 }
 
-double call_string_misaligned(STRING_UPDATE_CALLBACK callback, ELEMENT_STRING *element)
+uint32_t broken_calls()
 {
-    return panel_host_call1_misaligned((void *)callback, (uint32_t)(uintptr_t)element);
+    return broken_call_count;
+}
+
+CallRecord last_broken_call()
+{
+    return last_broken;
+}
+
+void call_gauge_at(GAUGEHDR *gauge, int32_t service_id, uint32_t extra, uint32_t stack_mod16, CallRecord *record)
+{
+    const void *callback = pointer_at<const void>(gauge, GAUGEHDR_CALLBACK_AT);
+    if (!callback)
+        return;
+    const uint32_t args[3] = {(uint32_t)(uintptr_t)gauge, (uint32_t)service_id, extra};
+    call_routine(callback, args, 3, stack_mod16, false, record);
+}
+
+double call_string_at(ELEMENT_STRING *element, uint32_t stack_mod16, CallRecord *record)
+{
+    const void *update = pointer_at<const void>(element, STRING_UPDATE_AT);
+    if (!update)
+        return 0.0;
+    const uint32_t args[1] = {(uint32_t)(uintptr_t)element};
+    return call_routine(update, args, 1, stack_mod16, true, record);
 }
 
 }  // namespace panel_host
