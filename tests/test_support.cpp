@@ -4,8 +4,35 @@
 #include "toolbox.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 namespace test_support {
+
+// VQT7_TEST_CRASH=teardown makes a test program die of a page fault after its last test has
+// passed but before GoogleTest writes its report; =exit, after the report, while the program
+// exits. Both must come back failed from CTest: this is how that is shown.
+namespace {
+volatile uintptr_t crash_address;  // 0, and the compiler cannot know it
+
+void crash_now()
+{
+    *(volatile uint32_t *)crash_address = 1;
+}
+
+class CrashOnRequest : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        const char *when = getenv("VQT7_TEST_CRASH");
+        if (when && strcmp(when, "teardown") == 0)
+            crash_now();
+        if (when && strcmp(when, "exit") == 0)
+            atexit(crash_now);
+    }
+};
+
+::testing::Environment *const crash_on_request = ::testing::AddGlobalTestEnvironment(new CrashOnRequest);
+}  // namespace
 
 const ModuleCase MODULE_CASES[2] = {
     {BOOMCUE_FILE, {3, 4, 5, 8, 0, 875}},
