@@ -3,6 +3,8 @@
 // module reloaded; and the corners of the contract: a cue with no play entry, a readout handed
 // no text buffer, an initialise after a kill with the library handle left stale.
 #include <math.h>
+#include <stdarg.h>
+#include <stdio.h>
 
 #include <random>
 
@@ -306,11 +308,33 @@ TEST_F(HostTest, CueWithTheLibraryLackingOnlyPlayCallsNothing)
     EXPECT_EQ(sound_calls(mark, true), (std::vector<std::string>{"terminate()", "detach"}));
 }
 
+// The readout's prints, watched through its import slot: Wine's msvcrt takes a null buffer
+// for a length count and writes nothing, where Windows' faults, so a print through a null
+// pointer shows only here.
+int sprintf_calls, null_destinations;
+int __cdecl watched_sprintf(char *buffer, const char *format, ...)
+{
+    ++sprintf_calls;
+    null_destinations += buffer == 0;
+    va_list arguments;
+    va_start(arguments, format);
+    int length = buffer ? vsprintf(buffer, format, arguments) : 0;
+    va_end(arguments);
+    return length;
+}
+
 // The host may call the readout before it has a text buffer for it (the module's record holds
-// a null pointer there): the cue still plays, nothing is written, the result is 0.0.
-TEST_F(HostTest, ReadoutWithANullTextPointerPlaysAndWritesNothing)
+// a null pointer there): the cue still plays, nothing is printed, the result is 0.0.
+TEST_F(HostTest, ReadoutWithANullTextPointerPlaysAndPrintsNothing)
 {
     LoadedModule loaded(BOOMCUE_FILE);
+    void **sprintf_slot = import_slot(loaded.module.handle, "msvcrt.dll", "sprintf");
+    ASSERT_TRUE(sprintf_slot);
+    DWORD protection;
+    ASSERT_TRUE(VirtualProtect(sprintf_slot, sizeof *sprintf_slot, PAGE_READWRITE, &protection));
+    void *const msvcrt_sprintf = *sprintf_slot;
+    *sprintf_slot = (void *)&watched_sprintf;
+    sprintf_calls = null_destinations = 0;
     Instance gauge = loaded.instance();
     initialize(gauge);
     ELEMENT_STRING *element = gauge.strings.at(0).element;
@@ -321,8 +345,15 @@ TEST_F(HostTest, ReadoutWithANullTextPointerPlaysAndWritesNothing)
     const uint32_t mark = sound_mark();
     EXPECT_EQ(call_string_at(element, HOST_STACK_MOD16), 0.0);
     EXPECT_EQ(sound_calls(mark), std::vector<std::string>{PLAY_CUE});
+    EXPECT_EQ(null_destinations, 0) << "printed through the null text pointer";
+    EXPECT_EQ(sprintf_calls, 0);
     // The latch is the one word the call may change.
     EXPECT_EQ(changed_offsets(before, writable_sections(loaded.module.handle)).size(), 1u);
+    // The watch sees the module's prints: with a buffer, one.
+    update(gauge);
+    EXPECT_EQ(sprintf_calls, 1);
+    EXPECT_EQ(gauge.strings.at(0).text, "124.00");
+    *sprintf_slot = msvcrt_sprintf;
     kill(gauge);
 }
 

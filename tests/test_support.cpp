@@ -189,6 +189,25 @@ bool code_in(HMODULE module, const void *routine)
                                           page == PAGE_EXECUTE_READWRITE || page == PAGE_EXECUTE_WRITECOPY);
 }
 
+void **import_slot(HMODULE module, const char *dll, const char *function)
+{
+    const uint8_t *base = (const uint8_t *)module;
+    const IMAGE_DATA_DIRECTORY &imports = nt_headers(module)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto d = (const IMAGE_IMPORT_DESCRIPTOR *)(base + imports.VirtualAddress); d->Name; ++d) {
+        if (_stricmp((const char *)base + d->Name, dll) != 0)
+            continue;
+        auto names = (const IMAGE_THUNK_DATA32 *)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+        for (uint32_t i = 0; names[i].u1.AddressOfData; ++i) {
+            if (names[i].u1.Ordinal & IMAGE_ORDINAL_FLAG32)
+                continue;
+            auto name = (const IMAGE_IMPORT_BY_NAME *)(base + names[i].u1.AddressOfData);
+            if (strcmp((const char *)name->Name, function) == 0)
+                return (void **)(base + d->FirstThunk) + i;
+        }
+    }
+    return 0;
+}
+
 Snapshot writable_sections(HMODULE module)
 {
     Snapshot snapshot;

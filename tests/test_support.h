@@ -103,6 +103,9 @@ DWORD protection(const void *address);
 bool writable(const void *start, size_t size);
 // A routine in the module's executable pages.
 bool code_in(HMODULE module, const void *routine);
+// The module's import address slot through which it calls `function` of `dll` (by name,
+// case-blind for the DLL), or null. A test may point it elsewhere to watch the calls.
+void **import_slot(HMODULE module, const char *dll, const char *function);
 
 // The module's writable sections: every module-wide state (binding, flags, latch, the
 // host-written records) lives there, so two snapshots show whether a call changed anything.
