@@ -35,22 +35,24 @@ extern GAUGE_MODULE gauge_module;
 // The gauge callback, slot 84 of the gauge header. The host calls it for each instance of the
 // gauge, from one thread at a time, with one of these codes; every instance shares the
 // module's state. What each code may do:
-//   PRE_INITIALIZE (4), first for each instance: bind the sound library, taking a reference
-//     only while no handle is held. Instances after the first must not take another, since
-//     each kill gives one back and the library is loaded once for the whole module.
+//   PRE_INITIALIZE (4), first for each instance: load the sound library only when no handle
+//     is stored, then bind. The module keeps one handle, not a count of references: a second
+//     load while a handle is stored would take a reference that nothing records. Every kill
+//     gives one back all the same, so the library can leave the process while other instances,
+//     or the other module, still run; hence update and kill never trust the stored handle.
 //   PRE_UPDATE (6), every panel cycle before the host updates the elements: find the library
-//     again by name (another module's kill, or this one's own, may have unloaded it; the
-//     stored handle cannot tell), loading it only when it is not in the process; bind; have
-//     the host refresh each module variable in declaration order; run update_actions.
+//     by name (GetModuleHandleA takes no reference), loading it only when it is not in the
+//     process; bind; have the host refresh each module variable in declaration order; run
+//     update_actions.
 //   PRE_DRAW (10), when drawn: on the module's first draw only, run first_draw_actions.
-//   PRE_KILL (12), last, once for each instance: find the library again as on update (it may
-//     have been unloaded since), terminate every sound, give one reference back. The handle
-//     is left as it is, stale: the next update finds the library by name in any case, and an
-//     initialise of a new instance after a kill binds without loading, as the host expects.
+//   PRE_KILL (12), last, once for each instance: find the library as on update (a kill may
+//     come when it is not in the process at all), terminate every sound, give one reference
+//     back. The handle is left stale: the next update finds the library by name in any case,
+//     and an initialise after a kill binds against the stale handle without loading.
 //   Every other code: return at once.
 void HOST_ENTRY gauge_dispatch(GAUGEHDR *gauge, int32_t service_id, uint32_t extra_data);
 
-// Linkage's module routines, words 2 and 3. The host calls them when it maps and unmaps the
-// module; the module does its work in the gauge's calls, so they do nothing.
+// Linkage's module routines, words 2 and 3. The host may call them at any time around the
+// module's life; the module does its work in the gauge's calls, so they do nothing.
 void HOST_ENTRY gauge_module_init(void);
 void HOST_ENTRY gauge_module_deinit(void);
