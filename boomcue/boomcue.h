@@ -3,9 +3,6 @@
 
 #include "gauge_dispatch.h"
 
-// 0: armed; 1: the cue has played and 124.05 or above has not been tuned since.
-extern uint32_t boomcue_cue_latch;
-
 // The readout element's update callback: the host has just refreshed its source variable.
 double HOST_ENTRY boomcue_readout_update(ELEMENT_STRING *element);
 

@@ -10,7 +10,9 @@ static const double CUE_REARM_ABOVE = 124.05;
 static const double CUE_LOWER_BOUND = 123.99;
 static const double CUE_UPPER_BOUND = 124.01;
 
-uint32_t boomcue_cue_latch;
+// 0: armed; 1: the cue has played and 124.05 or above has not been tuned since. Shared by
+// every instance of the gauge: one cue serves them all.
+static uint32_t boomcue_cue_latch;
 
 void boomcue_rearm_cue(void)
 {

@@ -3,8 +3,6 @@
 #include "gauge_records.h"
 #include "sound_binding.h"
 
-char gauge_name[] = "VQT7_Drag_Drone";
-
 enum { DRAGDRONE_VAR_UNUSED, DRAGDRONE_VAR_GATE, DRAGDRONE_VAR_TRIGGER };
 
 static MODULE_VAR dragdrone_vars[] = {
@@ -35,9 +33,9 @@ static FAILURE_RECORD dragdrone_root_failures[] = {{0, 0, 0}};
 static ELEMENT_STATIC_IMAGE dragdrone_root =
     GAUGE_BACKGROUND_ELEMENT(0, dragdrone_root_failures);
 
-ELEMENT_HEADER *gauge_elements[] = {&dragdrone_root.header};
-
 GAUGE_MODULE gauge_module = {
+    .gauge_name = "VQT7_Drag_Drone",
+    .root_element = {&dragdrone_root.header},
     .module_vars = dragdrone_vars,
     .module_var_count = sizeof dragdrone_vars / sizeof dragdrone_vars[0],
     .update_actions = dragdrone_update_actions,

@@ -1,9 +1,12 @@
-// The gauge service dispatcher, written once for every module.
+// The gauge service dispatcher, written once for every module; gauge_dispatch.h says what each
+// service code may do and why.
 #include "gauge_dispatch.h"
 
+#include "gauge_records.h"
 #include "sound_binding.h"
 
-uint32_t gauge_first_draw_done;
+// 0 at load, 1 from the module's first draw on; never cleared.
+static uint32_t gauge_first_draw_done;
 
 static void refresh_module_vars(void)
 {
@@ -20,7 +23,6 @@ void HOST_ENTRY gauge_dispatch(GAUGEHDR *, int32_t service_id, uint32_t)
         sound_bind();
         return;
     case PANEL_SERVICE_PRE_UPDATE:
-        // Re-resolve by name: the other module's kill may have unloaded the library.
         sound_find_or_load();
         sound_bind();
         refresh_module_vars();

@@ -44,6 +44,16 @@ enum : uint32_t {
 // Image flags every element of these gauges carries.
 #define IMAGE_FLAGS_GAUGE_DEFAULT 0x83u
 
+// The words by which the host recognises a module's records.
+#define IMPORT_TABLE_ID 0x0000000Fu     // word 0 of ImportTable
+#define LINKAGE_MODULE_ID 0x13u          // word 0 of Linkage
+#define LINKAGE_MODULE_VERSION 0x0800u   // word 5 of Linkage: 2048, not the header's 800
+#define GAUGEHDR_VERSION 800u            // byte 0 of the gauge header: 0x320
+
+// An element without an image resource; a mouse rectangle without a cursor.
+#define RESOURCE_ID_NONE -1
+#define CURSOR_NONE -1
+
 #pragma pack(push, 4)
 
 struct GAUGEHDR;
@@ -64,7 +74,7 @@ struct MODULE_VAR {
     } value;
     uint32_t host_tail[2];
 };
-static_assert(sizeof(MODULE_VAR) == 28, "MODULE_VAR is 28 bytes");
+static_assert(sizeof(MODULE_VAR) == 28, "MODULE_VAR is 28 bytes: an array of them has no gaps");
 static_assert(offsetof(MODULE_VAR, token) == 0, "token at 0");
 static_assert(offsetof(MODULE_VAR, value) == 12, "value at 12");
 
@@ -80,11 +90,12 @@ static_assert(offsetof(PANELS, fetch_var) == 160, "variable fetch at 160");
 
 // The record the host fills with its PANELS pointer; exported as ImportTable.
 struct GAUGE_IMPORT_TABLE {
-    uint32_t table_id;         // 0x0000000F
+    uint32_t table_id;         // IMPORT_TABLE_ID
     PANELS *panels;            // written by the host
     uint32_t reserved[2];
 };
 static_assert(sizeof(GAUGE_IMPORT_TABLE) == 16, "ImportTable is four words");
+static_assert(offsetof(GAUGE_IMPORT_TABLE, table_id) == 0, "identifier in word 1");
 static_assert(offsetof(GAUGE_IMPORT_TABLE, panels) == 4, "PANELS pointer in word 2");
 
 // Terminating entry of every element's failure list: all zero.
@@ -110,6 +121,7 @@ struct ELEMENT_HEADER {
     uint32_t host_data_52[2];
 };
 static_assert(sizeof(ELEMENT_HEADER) == 60, "element header ends at 60");
+static_assert(offsetof(ELEMENT_HEADER, element_type) == 0, "type at 0");
 static_assert(offsetof(ELEMENT_HEADER, resource_id) == 4, "resource id at 4");
 static_assert(offsetof(ELEMENT_HEADER, position_x) == 8, "x at 8");
 static_assert(offsetof(ELEMENT_HEADER, position_y) == 12, "y at 12");
@@ -175,11 +187,12 @@ struct MOUSERECT {
     uint32_t host_data_24[5];
 };
 static_assert(sizeof(MOUSERECT) == 44, "MOUSERECT is 44 bytes");
+static_assert(offsetof(MOUSERECT, rect_type) == 0, "type at 0");
 static_assert(offsetof(MOUSERECT, box) == 4, "box at 4");
 static_assert(offsetof(MOUSERECT, cursor) == 20, "cursor at 20");
 
 struct GAUGEHDR {
-    uint32_t gauge_header_version;  // 800
+    uint32_t gauge_header_version;  // GAUGEHDR_VERSION
     char *gauge_name;
     ELEMENT_HEADER **elements_list;
     GAUGE_ROUTINE query_routine;
@@ -197,9 +210,16 @@ struct GAUGEHDR {
     GAUGE_CALLBACK gauge_callback;
 };
 static_assert(sizeof(GAUGEHDR) == 88, "GAUGEHDR ends after the callback");
+static_assert(offsetof(GAUGEHDR, gauge_header_version) == 0, "version at 0");
 static_assert(offsetof(GAUGEHDR, gauge_name) == 4, "name at 4");
 static_assert(offsetof(GAUGEHDR, elements_list) == 8, "element list at 8");
-static_assert(offsetof(GAUGEHDR, query_routine) == 12, "routines from 12");
+static_assert(offsetof(GAUGEHDR, query_routine) == 12, "query routine at 12");
+static_assert(offsetof(GAUGEHDR, install_routine) == 16, "install routine at 16");
+static_assert(offsetof(GAUGEHDR, initialize_routine) == 20, "initialise routine at 20");
+static_assert(offsetof(GAUGEHDR, update_routine) == 24, "update routine at 24");
+static_assert(offsetof(GAUGEHDR, generate_routine) == 28, "generate routine at 28");
+static_assert(offsetof(GAUGEHDR, draw_routine) == 32, "draw routine at 32");
+static_assert(offsetof(GAUGEHDR, kill_routine) == 36, "kill routine at 36");
 static_assert(offsetof(GAUGEHDR, size_x_mm) == 44, "width at 44");
 static_assert(offsetof(GAUGEHDR, size_y_mm) == 48, "height at 48");
 static_assert(offsetof(GAUGEHDR, mouse_rect) == 80, "mouse rectangles at 80");
@@ -207,14 +227,17 @@ static_assert(offsetof(GAUGEHDR, gauge_callback) == 84, "gauge callback at 84");
 
 // The exported Linkage record: how the host finds the module's gauges.
 struct GAUGE_LINKAGE {
-    uint32_t module_id;              // 0x13
+    uint32_t module_id;              // LINKAGE_MODULE_ID
     GAUGE_ROUTINE module_init;
     GAUGE_ROUTINE module_deinit;
     uint32_t reserved[2];
-    uint32_t module_version;         // 0x0800
+    uint32_t module_version;         // LINKAGE_MODULE_VERSION
     GAUGEHDR *gauge_header_list[2];  // the one gauge, then null
 };
 static_assert(sizeof(GAUGE_LINKAGE) == 32, "Linkage is eight words");
+static_assert(offsetof(GAUGE_LINKAGE, module_id) == 0, "identifier in word 1");
+static_assert(offsetof(GAUGE_LINKAGE, module_init) == 4, "init routine in word 2");
+static_assert(offsetof(GAUGE_LINKAGE, module_deinit) == 8, "deinit routine in word 3");
 static_assert(offsetof(GAUGE_LINKAGE, module_version) == 20, "version in word 6");
 static_assert(offsetof(GAUGE_LINKAGE, gauge_header_list) == 24, "gauge list from word 7");
 

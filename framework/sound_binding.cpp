@@ -1,9 +1,8 @@
 // Finding, binding and calling the GaugeSound library.
 #include "sound_binding.h"
 
-static const char SOUND_LIBRARY_NAME[] = "GaugeSound";  // the loader completes the extension
-
-SOUND_BINDING sound_binding;
+// Empty at load; stale (handle kept, library released) after a kill.
+static SOUND_BINDING sound_binding;
 
 void sound_load_if_unset(void)
 {
@@ -31,9 +30,9 @@ void sound_bind(void)
     // Each look-up replaces the entry, null or not, so a missing entry point is never called
     // through a stale address.
     HMODULE library = sound_binding.library;
-    sound_binding.play = find_entry<GAUGE_PLAY_SOUND>(library, "GaugePlaySound");
-    sound_binding.stop = find_entry<GAUGE_STOP_SOUND>(library, "GaugeStopSound");
-    sound_binding.terminate = find_entry<TERMINATE_SOUNDS>(library, "TerminateSounds");
+    sound_binding.play = find_entry<GAUGE_PLAY_SOUND>(library, SOUND_PLAY_ENTRY);
+    sound_binding.stop = find_entry<GAUGE_STOP_SOUND>(library, SOUND_STOP_ENTRY);
+    sound_binding.terminate = find_entry<TERMINATE_SOUNDS>(library, SOUND_TERMINATE_ENTRY);
 }
 
 void sound_play(const char *wav_path, const char *sound_name, int32_t loop)

@@ -1,5 +1,6 @@
 // The binding to the GaugeSound library: the module-wide handle and three entry points, found
-// by name at run time. The modules never link against the library.
+// by name at run time and kept private to sound_binding.cpp. The modules never link against
+// the library.
 #pragma once
 
 #include <stdint.h>
@@ -7,6 +8,13 @@
 
 // The sound library's convention: the caller removes the arguments.
 #define SOUND_CALL __cdecl
+
+// The library's name without extension, so that the loader completes it and searches for it
+// as it does for any library, and its three entry points' names.
+static const char SOUND_LIBRARY_NAME[] = "GaugeSound";
+static const char SOUND_PLAY_ENTRY[] = "GaugePlaySound";
+static const char SOUND_STOP_ENTRY[] = "GaugeStopSound";
+static const char SOUND_TERMINATE_ENTRY[] = "TerminateSounds";
 
 typedef int(SOUND_CALL *GAUGE_PLAY_SOUND)(const char *wav_path, const char *sound_name, int32_t loop);
 typedef int(SOUND_CALL *GAUGE_STOP_SOUND)(const char *sound_name);
@@ -18,9 +26,6 @@ struct SOUND_BINDING {
     GAUGE_STOP_SOUND stop;
     TERMINATE_SOUNDS terminate;
 };
-
-// Empty at load; stale (handle kept, library released) after a kill.
-extern SOUND_BINDING sound_binding;
 
 // Take a library reference only when no handle is stored yet.
 void sound_load_if_unset(void);

@@ -70,16 +70,36 @@ wine_prepare() {
 # One persistent server for the whole run: each program then starts in a fraction of a second.
 # Started after the prefix exists, with its output detached, so nothing reading a program's
 # output waits on Wine's helper processes.
+#
+# Wine's desktop process (explorer.exe) ends a second after the last program using the desktop
+# exits, and the next program that needs it starts it again, handing it every file that program
+# has open: a test's output files stay open behind the test's back and CTest's pipe never
+# closes. So a program that does nothing (cmd.exe waiting on a pipe only this shell writes to)
+# uses the desktop for the whole run, and the desktop process is started under it with every
+# standard handle on /dev/null, before any test.
 wine_start() {
   # A server left running (a persistent one from an interrupted run) would make the waits
   # below hang: end it first. Each checkout or helper should use its own WINEPREFIX.
   wineserver -k >/dev/null 2>&1 </dev/null || true
   wine_prepare
   wineserver -p >/dev/null 2>&1 </dev/null &
-  # Start the helper services now, with output detached, rather than under the first test.
+  # The helper services, now rather than under the first test.
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  local fifo
+  fifo=$(mktemp -u "${TMPDIR:-/tmp}/vqt7-desktop.XXXXXX")
+  mkfifo "$fifo"
+  wine cmd.exe /c pause <"$fifo" >/dev/null 2>&1 &
+  exec {WINE_DESKTOP_HOLDER}>"$fifo"
+  rm -f "$fifo"
+  # Asking for the desktop window starts the desktop process and waits until it is up.
+  wine rundll32.exe user32.dll,GetDesktopWindow >/dev/null 2>&1 </dev/null || true
 }
 
 wine_stop() {
+  # The holder reads end-of-file and exits; the server then ends everything else.
+  if [ -n "${WINE_DESKTOP_HOLDER:-}" ]; then
+    exec {WINE_DESKTOP_HOLDER}>&-
+    WINE_DESKTOP_HOLDER=
+  fi
   wineserver -k >/dev/null 2>&1 </dev/null || true
 }

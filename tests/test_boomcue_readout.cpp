@@ -89,13 +89,16 @@ public:
 
     void step(uint64_t value, const Expected &expected)
     {
-        memcpy(element_->source_var[0].value.bytes, &value, sizeof value);
+        // As the host refreshes the source variable and hands over its buffer.
+        using namespace host_contract;
+        write_at<uint64_t>(element_, STRING_SOURCE_VARS_AT + MODULE_VAR_VALUE_AT, value);
         char text[TEXT_BUFFER_BYTES];
         memset(text, TEXT_POISON, sizeof text);
-        element_->string = text;
+        write_at<uint32_t>(element_, STRING_TEXT_AT, (uint32_t)(uintptr_t)text);
         const Snapshot before = writable_sections(loaded_.module.handle);
         const uint32_t mark = sound_mark();
-        const double result = element_->update_cb(element_);
+        CallRecord record;
+        const double result = call_string_at(element_, HOST_STACK_MOD16, &record);
         const uint32_t events = sound_mark() - mark;
         for (uint32_t offset : changed_offsets(before, writable_sections(loaded_.module.handle)))
             changed_words_.insert(offset & ~3u);
@@ -122,6 +125,8 @@ public:
                 problem += " wrote byte " + std::to_string(i) + " after the terminator;";
                 break;
             }
+        if (!record.kept())
+            problem += " broke the host's registers: " + describe(record) + ";";
         if (result != 0.0 || signbit(result))
             problem += " result " + std::to_string(result) + ";";
         if (changed_words_.size() > 1)

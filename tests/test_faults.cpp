@@ -1,7 +1,10 @@
 // What the simulator can do to a module that it must survive: a sound library that is missing
 // or incomplete, unloaded under it by the other module, many instances killed in any order, a
-// module reloaded, and a host that keeps its stack aligned to 4 bytes only.
+// module reloaded; and the corners of the contract: a cue with no play entry, a readout handed
+// no text buffer, an initialise after a kill with the library handle left stale.
 #include <math.h>
+#include <stdarg.h>
+#include <stdio.h>
 
 #include <random>
 
@@ -281,125 +284,102 @@ INSTANTIATE_TEST_SUITE_P(BothWays, CrossModuleTest,
                          [](const auto &info) { return short_name(info.param.survivor); });
 
 // ---------------------------------------------------------------------------------------------
-// Every host entry point through a stack aligned to 4 bytes only. The thunk calls `fn` with
-// `count` 32-bit arguments so that the stack pointer at the call instruction is `mod16` off a
-// 16-byte boundary, and returns how far the stack pointer moved across the call beyond the
-// arguments the callee should remove (0 for a callee with the host's convention). With
-// `double_result` set it pops the callee's x87 result into *result.
+// The corners of the contract.
 
-extern "C" int32_t __cdecl fault_call_misaligned(void *fn, const uint32_t *args, uint32_t count, uint32_t mod16,
-                                                 uint32_t double_result, double *result);
-__asm__(
-    ".text\n"
-    ".globl _fault_call_misaligned\n"
-    "_fault_call_misaligned:\n"
-    "  pushl %ebp\n"
-    "  movl %esp, %ebp\n"
-    "  pushl %ebx\n"
-    "  pushl %esi\n"
-    "  pushl %edi\n"
-    "  andl $-16, %esp\n"
-    "  movl 16(%ebp), %ecx\n"      // count
-    "  leal (,%ecx,4), %eax\n"
-    "  addl 20(%ebp), %eax\n"      // pad = -(4 * count + mod16) & 15
-    "  negl %eax\n"
-    "  andl $15, %eax\n"
-    "  subl %eax, %esp\n"
-    "  movl %esp, %edi\n"          // where the stack must be once the callee has returned
-    "  movl 12(%ebp), %esi\n"
-    "1:\n"
-    "  testl %ecx, %ecx\n"
-    "  jz 2f\n"
-    "  pushl -4(%esi,%ecx,4)\n"
-    "  decl %ecx\n"
-    "  jmp 1b\n"
-    "2:\n"
-    "  call *8(%ebp)\n"
-    "  movl %esp, %eax\n"
-    "  subl %edi, %eax\n"
-    "  cmpl $0, 24(%ebp)\n"
-    "  je 3f\n"
-    "  movl 28(%ebp), %ecx\n"
-    "  fstpl (%ecx)\n"
-    "3:\n"
-    "  leal -12(%ebp), %esp\n"
-    "  popl %edi\n"
-    "  popl %esi\n"
-    "  popl %ebx\n"
-    "  popl %ebp\n"
-    "  ret\n");
-
-// The x87 register stack must be empty between host calls.
-uint16_t x87_tag_word()
+// The library has every entry but play: 124.00 on an armed latch reaches the cue, which must
+// skip the missing entry rather than call through it. The text is written as ever, and the
+// kill still terminates and releases.
+TEST_F(HostTest, CueWithTheLibraryLackingOnlyPlayCallsNothing)
 {
-    uint8_t environment[28];
-    __asm__ volatile("fnstenv %0\n\tfldenv %0" : "=m"(environment));
-    uint16_t tags;
-    memcpy(&tags, environment + 8, sizeof tags);
-    return tags;
+    ASSERT_TRUE(use_sound_library("no_play"));
+    LoadedModule loaded(BOOMCUE_FILE);
+    Instance gauge = loaded.instance();
+    initialize(gauge);
+    ASSERT_TRUE(sound_library_loaded());
+    const uint32_t mark = sound_mark();
+    for (uint64_t bcd : {0x2400ull, 0x2405ull, 0x2400ull}) {
+        set_var_bits(FREQUENCY_TOKEN, bcd);
+        update(gauge);
+        draw(gauge);
+    }
+    EXPECT_EQ(sound_calls(mark, true), std::vector<std::string>{});
+    EXPECT_EQ(gauge.strings.at(0).text, "124.00");
+    kill(gauge);
+    EXPECT_EQ(sound_calls(mark, true), (std::vector<std::string>{"terminate()", "detach"}));
 }
 
-class MisalignedStackTest : public HostTest, public ::testing::WithParamInterface<const char *> {};
+// The readout's prints, watched through its import slot: Wine's msvcrt takes a null buffer
+// for a length count and writes nothing, where Windows' faults, so a print through a null
+// pointer shows only here.
+int sprintf_calls, null_destinations;
+int __cdecl watched_sprintf(char *buffer, const char *format, ...)
+{
+    ++sprintf_calls;
+    null_destinations += buffer == 0;
+    va_list arguments;
+    va_start(arguments, format);
+    int length = buffer ? vsprintf(buffer, format, arguments) : 0;
+    va_end(arguments);
+    return length;
+}
 
-TEST_P(MisalignedStackTest, EveryEntryPointRealignsAndRemovesItsArguments)
+// The host may call the readout before it has a text buffer for it (the module's record holds
+// a null pointer there): the cue still plays, nothing is printed, the result is 0.0.
+TEST_F(HostTest, ReadoutWithANullTextPointerPlaysAndPrintsNothing)
+{
+    LoadedModule loaded(BOOMCUE_FILE);
+    void **sprintf_slot = import_slot(loaded.module.handle, "msvcrt.dll", "sprintf");
+    ASSERT_TRUE(sprintf_slot);
+    DWORD protection;
+    ASSERT_TRUE(VirtualProtect(sprintf_slot, sizeof *sprintf_slot, PAGE_READWRITE, &protection));
+    void *const msvcrt_sprintf = *sprintf_slot;
+    *sprintf_slot = (void *)&watched_sprintf;
+    sprintf_calls = null_destinations = 0;
+    Instance gauge = loaded.instance();
+    initialize(gauge);
+    ELEMENT_STRING *element = gauge.strings.at(0).element;
+    set_var_bits(FREQUENCY_TOKEN, 0xFFFF2400ull);
+    fetch_var((uint8_t *)element + host_contract::STRING_SOURCE_VARS_AT);
+    host_contract::write_at<uint32_t>(element, host_contract::STRING_TEXT_AT, 0);
+    const Snapshot before = writable_sections(loaded.module.handle);
+    const uint32_t mark = sound_mark();
+    EXPECT_EQ(call_string_at(element, HOST_STACK_MOD16), 0.0);
+    EXPECT_EQ(sound_calls(mark), std::vector<std::string>{PLAY_CUE});
+    EXPECT_EQ(null_destinations, 0) << "printed through the null text pointer";
+    EXPECT_EQ(sprintf_calls, 0);
+    // The latch is the one word the call may change.
+    EXPECT_EQ(changed_offsets(before, writable_sections(loaded.module.handle)).size(), 1u);
+    // The watch sees the module's prints: with a buffer, one.
+    update(gauge);
+    EXPECT_EQ(sprintf_calls, 1);
+    EXPECT_EQ(gauge.strings.at(0).text, "124.00");
+    *sprintf_slot = msvcrt_sprintf;
+    kill(gauge);
+}
+
+// After a kill the module keeps the released library's handle. An instance initialised after
+// it binds against that stale handle without loading the library; its first update finds the
+// library gone, loads it by name and sounds; its kill gives that reference back.
+TEST_P(FaultTest, InitialiseAfterAKillKeepsTheStaleHandleAndTheUpdateLoadsAgain)
 {
     const char *file = GetParam();
     LoadedModule loaded(file);
-    Instance gauge = loaded.instance();
-    GAUGE_LINKAGE *linkage = loaded.module.linkage;
+    Instance first = loaded.instance();
+    initialize(first);
+    kill(first);
+    ASSERT_FALSE(sound_library_loaded());
+
+    Instance second = loaded.instance();
+    const uint32_t mark = sound_mark();
+    initialize(second);
+    EXPECT_EQ(sound_calls(mark, true), std::vector<std::string>{}) << "initialise loaded the library";
+    EXPECT_FALSE(sound_library_loaded());
     set_sounding();
-    char text[TEXT_BUFFER_BYTES];
-
-    for (uint32_t mod16 : {4u, 8u, 12u}) {
-        SCOPED_TRACE("stack " + std::to_string(mod16) + " mod 16 at the call");
-        clear_sound_journal();
-        // A routine without arguments (code -1), or the gauge callback with a service code.
-        auto call = [&](void *fn, int32_t code) {
-            uint32_t args[3] = {(uint32_t)(uintptr_t)gauge.gauge, (uint32_t)code, 0x5A5A5A5Au};
-            EXPECT_EQ(fault_call_misaligned(fn, args, code < 0 ? 0 : 3, mod16, 0, 0), 0) << "code " << code;
-            EXPECT_EQ(x87_tag_word(), 0xFFFF) << "code " << code;
-        };
-        auto service = [&](int32_t code) { call((void *)gauge.gauge->gauge_callback, code); };
-        call((void *)linkage->module_init, -1);
-        service(PANEL_SERVICE_PRE_INITIALIZE);
-        service(PANEL_SERVICE_PRE_UPDATE);
-        for (StringElement &string : gauge.strings) {
-            // The host's part of an element update, then the readout through the thunk.
-            for (MODULE_VAR &var : string.element->source_var)
-                panels()->fetch_var(&var);
-            memset(text, TEXT_POISON, sizeof text);
-            string.element->string = text;
-            uint32_t args[1] = {(uint32_t)(uintptr_t)string.element};
-            double result = -1.0;
-            EXPECT_EQ(fault_call_misaligned((void *)string.element->update_cb, args, 1, mod16, 1, &result), 0);
-            EXPECT_TRUE(result == 0.0 && !signbit(result)) << result;
-            EXPECT_STREQ(text, "124.00");
-            EXPECT_EQ(x87_tag_word(), 0xFFFF) << "readout";
-        }
-        service(PANEL_SERVICE_PRE_DRAW);
-        service(7);  // ignored code
-        service(PANEL_SERVICE_PRE_KILL);
-        call((void *)linkage->module_deinit, -1);
-
-        // play (readout or loop), terminate; each made from a 16-byte aligned stack.
-        int calls = 0;
-        for (const SOUND_EVENT &event : sound_events(0)) {
-            if (event.kind == SOUND_EVENT_ATTACH || event.kind == SOUND_EVENT_DETACH)
-                continue;
-            ++calls;
-            EXPECT_EQ(event.stack_mod16, 12u) << "event kind " << event.kind;
-        }
-        EXPECT_GE(calls, 2) << "a play and the terminate at least";
-        EXPECT_FALSE(sound_library_loaded());
-        // Re-arm the readout for the next pass (its first draw is past).
-        set_var_bits(FREQUENCY_TOKEN, 0x3000);
-        initialize(gauge);
-        update(gauge);
-        kill(gauge);
-        set_var_bits(FREQUENCY_TOKEN, 0x2400);
-    }
+    update(second);
+    EXPECT_EQ(sound_calls(mark, true),
+              (std::vector<std::string>{"attach", is_boomcue(file) ? PLAY_CUE : PLAY_LOOP}));
+    kill(second);
+    EXPECT_FALSE(sound_library_loaded()) << "the update's reference was not given back";
 }
-
-INSTANTIATE_TEST_SUITE_P(BothModules, MisalignedStackTest, ::testing::ValuesIn(MODULE_FILES), ShortName());
 
 }  // namespace

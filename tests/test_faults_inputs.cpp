@@ -23,8 +23,8 @@ class RandomServiceTest : public HostTest, public ::testing::WithParamInterface<
 
 bool acted_on(int32_t code)
 {
-    return code == PANEL_SERVICE_PRE_INITIALIZE || code == PANEL_SERVICE_PRE_UPDATE ||
-           code == PANEL_SERVICE_PRE_DRAW || code == PANEL_SERVICE_PRE_KILL;
+    return code == host_contract::SERVICE_PRE_INITIALIZE || code == host_contract::SERVICE_PRE_UPDATE ||
+           code == host_contract::SERVICE_PRE_DRAW || code == host_contract::SERVICE_PRE_KILL;
 }
 
 // One call in 64 carries an acted-on code: each kill loads and unloads the library, which
@@ -73,20 +73,20 @@ TEST_P(RandomServiceTest, OnlyTheFourActedOnCodesChangeAnything)
                                 " extra " + std::to_string(extra);
         std::vector<std::string> calls = sound_calls(mark, true);
         switch (code) {
-        case PANEL_SERVICE_PRE_INITIALIZE:
-        case PANEL_SERVICE_PRE_DRAW:
+        case host_contract::SERVICE_PRE_INITIALIZE:
+        case host_contract::SERVICE_PRE_DRAW:
             ++counts[1];
             ASSERT_TRUE(fetches().empty()) << row;
             ASSERT_TRUE(calls.empty() || calls == std::vector<std::string>{"attach"}) << row;
             break;
-        case PANEL_SERVICE_PRE_UPDATE:
+        case host_contract::SERVICE_PRE_UPDATE:
             ++counts[2];
             ASSERT_EQ(fetched_tokens(), module_case.tokens) << row;
             if (module_case.tokens.size() == 3)
                 ASSERT_TRUE(!calls.empty() && calls.back() == PLAY_LOOP) << row;
             ASSERT_TRUE(sound_library_loaded()) << row;
             break;
-        case PANEL_SERVICE_PRE_KILL:
+        case host_contract::SERVICE_PRE_KILL:
             ++counts[3];
             ASSERT_GE(calls.size(), 2u) << row;
             ASSERT_EQ(calls[calls.size() - 2], "terminate()") << row;

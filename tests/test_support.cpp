@@ -4,8 +4,49 @@
 #include "toolbox.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 
 namespace test_support {
+
+// VQT7_TEST_CRASH=teardown makes a test program die of a page fault after its last test has
+// passed but before GoogleTest writes its report; =exit, after the report, while the program
+// exits. Both must come back failed from CTest: this is how that is shown.
+namespace {
+volatile uintptr_t crash_address;  // 0, and the compiler cannot know it
+
+void crash_now()
+{
+    *(volatile uint32_t *)crash_address = 1;
+}
+
+class CrashOnRequest : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        const char *when = getenv("VQT7_TEST_CRASH");
+        if (when && strcmp(when, "teardown") == 0)
+            crash_now();
+        if (when && strcmp(when, "exit") == 0)
+            atexit(crash_now);
+    }
+};
+
+::testing::Environment *const crash_on_request = ::testing::AddGlobalTestEnvironment(new CrashOnRequest);
+
+// A fault nothing handles ends the program at once with the fault's code as its exit status.
+// Left to Wine, a fault while the program exits, after GoogleTest's report, now and then came
+// back as status 0.
+LONG WINAPI end_on_fault(EXCEPTION_POINTERS *pointers)
+{
+    fprintf(stderr, "test program: unhandled exception 0x%08lX at %p\n",
+            (unsigned long)pointers->ExceptionRecord->ExceptionCode, pointers->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), pointers->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+const LPTOP_LEVEL_EXCEPTION_FILTER earlier_fault_filter = SetUnhandledExceptionFilter(end_on_fault);
+}  // namespace
 
 const ModuleCase MODULE_CASES[2] = {
     {BOOMCUE_FILE, {3, 4, 5, 8, 0, 875}},
@@ -162,6 +203,25 @@ bool code_in(HMODULE module, const void *routine)
                                           page == PAGE_EXECUTE_READWRITE || page == PAGE_EXECUTE_WRITECOPY);
 }
 
+void **import_slot(HMODULE module, const char *dll, const char *function)
+{
+    const uint8_t *base = (const uint8_t *)module;
+    const IMAGE_DATA_DIRECTORY &imports = nt_headers(module)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto d = (const IMAGE_IMPORT_DESCRIPTOR *)(base + imports.VirtualAddress); d->Name; ++d) {
+        if (_stricmp((const char *)base + d->Name, dll) != 0)
+            continue;
+        auto names = (const IMAGE_THUNK_DATA32 *)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+        for (uint32_t i = 0; names[i].u1.AddressOfData; ++i) {
+            if (names[i].u1.Ordinal & IMAGE_ORDINAL_FLAG32)
+                continue;
+            auto name = (const IMAGE_IMPORT_BY_NAME *)(base + names[i].u1.AddressOfData);
+            if (strcmp((const char *)name->Name, function) == 0)
+                return (void **)(base + d->FirstThunk) + i;
+        }
+    }
+    return 0;
+}
+
 Snapshot writable_sections(HMODULE module)
 {
     Snapshot snapshot;
@@ -184,6 +244,18 @@ std::vector<uint32_t> changed_offsets(const Snapshot &before, const Snapshot &af
                 offsets.push_back(before.sections[s].first + (uint32_t)i);
     }
     return offsets;
+}
+
+std::string describe(const panel_host::CallRecord &record)
+{
+    static const char *const names[panel_host::SAVED_COUNT] = {"EBX", "ESI", "EDI", "EBP", "ESP"};
+    std::string text;
+    for (int i = 0; i < panel_host::SAVED_COUNT; ++i) {
+        char line[64];
+        snprintf(line, sizeof line, "%s%s %08X -> %08X", i ? ", " : "", names[i], record.handed[i], record.returned[i]);
+        text += line;
+    }
+    return text;
 }
 
 }  // namespace test_support

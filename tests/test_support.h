@@ -103,6 +103,9 @@ DWORD protection(const void *address);
 bool writable(const void *start, size_t size);
 // A routine in the module's executable pages.
 bool code_in(HMODULE module, const void *routine);
+// The module's import address slot through which it calls `function` of `dll` (by name,
+// case-blind for the DLL), or null. A test may point it elsewhere to watch the calls.
+void **import_slot(HMODULE module, const char *dll, const char *function);
 
 // The module's writable sections: every module-wide state (binding, flags, latch, the
 // host-written records) lives there, so two snapshots show whether a call changed anything.
@@ -116,11 +119,26 @@ Snapshot writable_sections(HMODULE module);
 // Module offsets of the bytes that differ, at most `limit` of them.
 std::vector<uint32_t> changed_offsets(const Snapshot &before, const Snapshot &after, size_t limit = 64);
 
-// Fixture: a fresh host and journal before every test.
+// The callee-saved registers and stack pointer of a call record, for a failure message.
+std::string describe(const panel_host::CallRecord &record);
+
+// Fixture: a fresh host and journal before every test. At the end, every call the host made
+// into gauge code during the test must have kept the host's registers and stack pointer.
 class HostTest : public ::testing::Test {
 protected:
-    void SetUp() override { reset_host(); }
-    void TearDown() override { panel_host::use_sound_library("full"); }
+    void SetUp() override
+    {
+        reset_host();
+        broken_calls_before_ = panel_host::broken_calls();
+    }
+    void TearDown() override
+    {
+        panel_host::use_sound_library("full");
+        EXPECT_EQ(panel_host::broken_calls(), broken_calls_before_)
+            << "calls into gauge code broke the host's registers; the last: "
+            << describe(panel_host::last_broken_call());
+    }
+    uint32_t broken_calls_before_ = 0;
 };
 
 // Fixture: one module loaded on a fresh host with one initialised gauge, killed at the end.

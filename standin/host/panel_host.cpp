@@ -15,12 +15,16 @@ static std::map<uint32_t, uint64_t> var_values;
 static std::vector<Fetch> fetch_log;
 static UnprovidedServiceHandler unprovided_handler;
 
-static void HOST_CALL fetch_var(MODULE_VAR *var)
+using namespace host_contract;
+
+// The host reads and writes module records by byte position (host_contract.h), never through
+// the modules' own record types, so that a slip in those types is not shared by the host.
+void HOST_CONTRACT_HOST_CALL fetch_var(void *var)
 {
-    fetch_log.push_back({var->token, var});
-    auto found = var_values.find(var->token);
-    uint64_t bits = found == var_values.end() ? 0 : found->second;
-    memcpy(var->value.bytes, &bits, sizeof bits);
+    uint32_t token = read_at<uint32_t>(var, MODULE_VAR_TOKEN_AT);
+    fetch_log.push_back({token, (MODULE_VAR *)var});
+    auto found = var_values.find(token);
+    write_at<uint64_t>(var, MODULE_VAR_VALUE_AT, found == var_values.end() ? 0 : found->second);
 }
 
 static void report_unprovided(uint32_t byte_offset)
@@ -57,7 +61,7 @@ static uint32_t *panels_table()
     static bool filled;
     if (!filled) {
         fill_panels(slots, std::make_integer_sequence<uint32_t, PANELS_SLOTS>());
-        slots[offsetof(PANELS, fetch_var) / 4] = (uint32_t)(uintptr_t)&fetch_var;
+        slots[PANELS_FETCH_VAR_AT / 4] = (uint32_t)(uintptr_t)&fetch_var;
         filled = true;
     }
     return slots;
@@ -314,10 +318,10 @@ static void collect_elements(ELEMENT_HEADER *element, Instance &instance)
     if (!element)
         return;
     instance.elements.push_back(element);
-    if (element->element_type == ELEMENT_TYPE_STRING)
+    if (read_at<uint32_t>(element, ELEMENT_TYPE_AT) == host_contract::ELEMENT_TYPE_STRING)
         instance.strings.push_back({(ELEMENT_STRING *)element, {0}, std::string()});
-    if (element->next_element)
-        for (ELEMENT_HEADER **next = element->next_element; *next; ++next)
+    if (ELEMENT_HEADER **next = pointer_at<ELEMENT_HEADER *>(element, ELEMENT_NEXT_LIST_AT))
+        for (; *next; ++next)
             collect_elements(*next, instance);
 }
 
@@ -333,45 +337,36 @@ Instance make_instance(Module &module, size_t gauge_index)
 
 void call_gauge(Instance &instance, int32_t service_id, uint32_t extra_data)
 {
-    GAUGE_CALLBACK callback = instance.gauge->gauge_callback;
-    if (!callback)
-        return;
-    if (instance.misaligned_stack)
-        call_gauge_misaligned(callback, instance.gauge, service_id, extra_data);
-    else
-        callback(instance.gauge, service_id, extra_data);
+    call_gauge_at(instance.gauge, service_id, extra_data, instance.stack_mod16);
 }
 
 void initialize(Instance &instance)
 {
-    call_gauge(instance, PANEL_SERVICE_PRE_INITIALIZE);
+    call_gauge(instance, SERVICE_PRE_INITIALIZE);
 }
 
 double update_string(Instance &instance, StringElement &string)
 {
     ELEMENT_STRING *element = string.element;
-    for (MODULE_VAR &var : element->source_var)
-        fetch_var(&var);
+    for (uint32_t i = 0; i < STRING_SOURCE_VAR_COUNT; ++i)
+        fetch_var((uint8_t *)element + STRING_SOURCE_VARS_AT + i * MODULE_VAR_BYTES);
     memset(string.buffer, TEXT_POISON, sizeof string.buffer);
-    element->string = string.buffer;
-    double result = 0.0;
-    if (element->update_cb)
-        result = instance.misaligned_stack ? call_string_misaligned(element->update_cb, element)
-                                           : element->update_cb(element);
+    write_at<uint32_t>(element, STRING_TEXT_AT, (uint32_t)(uintptr_t)string.buffer);
+    double result = call_string_at(element, instance.stack_mod16);
     string.text.assign(string.buffer, strnlen(string.buffer, sizeof string.buffer));
     return result;
 }
 
 void update(Instance &instance)
 {
-    call_gauge(instance, PANEL_SERVICE_PRE_UPDATE);
+    call_gauge(instance, SERVICE_PRE_UPDATE);
     for (StringElement &string : instance.strings)
         update_string(instance, string);
 }
 
 void draw(Instance &instance)
 {
-    call_gauge(instance, PANEL_SERVICE_PRE_DRAW);
+    call_gauge(instance, SERVICE_PRE_DRAW);
 }
 
 void cycle(Instance &instance)
@@ -382,7 +377,7 @@ void cycle(Instance &instance)
 
 void kill(Instance &instance)
 {
-    call_gauge(instance, PANEL_SERVICE_PRE_KILL);
+    call_gauge(instance, SERVICE_PRE_KILL);
 }
 
 // The journal's mapping stays open for the life of the process.
@@ -425,47 +420,6 @@ bool use_sound_library(const std::string &variant)
     if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
         return false;
     return SetDllDirectoryW(folder.c_str()) != 0;
-}
-
-// Both thunks leave the stack pointer 4 bytes off 16-byte alignment at the call instruction,
-// where a GCC caller would have it aligned.
-extern "C" void __cdecl panel_host_call3_misaligned(void *fn, uint32_t a, uint32_t b, uint32_t c);
-extern "C" double __cdecl panel_host_call1_misaligned(void *fn, uint32_t a);
-__asm__(
-    ".text\n"
-    ".globl _panel_host_call3_misaligned\n"
-    "_panel_host_call3_misaligned:\n"
-    "  pushl %ebp\n"
-    "  movl %esp, %ebp\n"
-    "  andl $-16, %esp\n"
-    "  subl $8, %esp\n"       // 3 pushes later: esp % 16 == 12
-    "  pushl 20(%ebp)\n"
-    "  pushl 16(%ebp)\n"
-    "  pushl 12(%ebp)\n"
-    "  call *8(%ebp)\n"       // stdcall: the callee pops its arguments
-    "  movl %ebp, %esp\n"
-    "  popl %ebp\n"
-    "  ret\n"
-    ".globl _panel_host_call1_misaligned\n"
-    "_panel_host_call1_misaligned:\n"
-    "  pushl %ebp\n"
-    "  movl %esp, %ebp\n"
-    "  andl $-16, %esp\n"
-    "  subl $8, %esp\n"       // 1 push later: esp % 16 == 4
-    "  pushl 12(%ebp)\n"
-    "  call *8(%ebp)\n"       // the result stays in st(0)
-    "  movl %ebp, %esp\n"
-    "  popl %ebp\n"
-    "  ret\n");
-
-void call_gauge_misaligned(GAUGE_CALLBACK callback, GAUGEHDR *gauge, int32_t service_id, uint32_t extra)
-{
-    panel_host_call3_misaligned((void *)callback, (uint32_t)(uintptr_t)gauge, (uint32_t)service_id, extra);
-}
-
-double call_string_misaligned(STRING_UPDATE_CALLBACK callback, ELEMENT_STRING *element)
-{
-    return panel_host_call1_misaligned((void *)callback, (uint32_t)(uintptr_t)element);
 }
 
 }  // namespace panel_host

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <stdint.h>
+#include <string.h>
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "host_contract.h"
 #include "host_panel.h"
 #include "sound_journal.h"
 
@@ -19,6 +21,10 @@ namespace panel_host {
 constexpr uint32_t PANELS_SLOTS = 128;
 constexpr uint32_t TEXT_BUFFER_BYTES = 64;  // each string element's host-owned text buffer
 constexpr uint8_t TEXT_POISON = 0xCD;       // fills the text buffer before every update call
+// Where the stack pointer stands, mod 16, at the host's call instruction into gauge code. A
+// 32-bit host built with another compiler keeps the stack aligned to 4 bytes only, so gauge
+// code is called off a 16-byte boundary unless a test asks for another alignment.
+constexpr uint32_t HOST_STACK_MOD16 = 4;
 
 struct Module {
     std::string path;
@@ -39,7 +45,7 @@ struct Instance {
     GAUGEHDR *gauge = 0;
     std::vector<ELEMENT_HEADER *> elements;       // the element tree in drawing order
     std::vector<StringElement> strings;           // the string elements among them
-    bool misaligned_stack = false;                // call the gauge through a 4-byte aligned stack
+    uint32_t stack_mod16 = HOST_STACK_MOD16;      // stack alignment for every call into the gauge
 };
 
 // Loads a gauge module and writes the service table's address into its ImportTable.
@@ -69,6 +75,9 @@ double update_string(Instance &instance, StringElement &string);
 void set_var(uint32_t token, double value);
 void set_var_bits(uint32_t token, uint64_t bits);
 void clear_vars();
+
+// The host's variable fetch, as a module calls it through the service table.
+void HOST_CONTRACT_HOST_CALL fetch_var(void *module_var);
 
 // Every variable fetch since the last clear, in order, with the record it filled.
 struct Fetch {
@@ -100,8 +109,26 @@ bool sound_library_loaded();
 // "no_terminate", or "absent" (none at all). Looked for in folders beside the executable.
 bool use_sound_library(const std::string &variant);
 
-// Calls made through a stack aligned to 4 bytes only, as a 32-bit MSVC-built host may.
-void call_gauge_misaligned(GAUGE_CALLBACK callback, GAUGEHDR *gauge, int32_t service_id, uint32_t extra);
-double call_string_misaligned(STRING_UPDATE_CALLBACK callback, ELEMENT_STRING *element);
+// Every call into gauge code goes through one thunk. It sets the stack pointer `stack_mod16`
+// bytes off a 16-byte boundary at the call instruction, hands the callee marked values in
+// EBX, ESI, EDI and EBP, and records them and the stack pointer as the callee returned, so
+// that a routine that breaks the host's registers or removes the wrong number of argument
+// bytes is seen (the thunk restores its own registers either way).
+enum CALLEE_SAVED { SAVED_EBX, SAVED_ESI, SAVED_EDI, SAVED_EBP, SAVED_ESP, SAVED_COUNT };
+struct CallRecord {
+    uint32_t handed[SAVED_COUNT];    // the marks; for ESP where the callee must leave it
+    uint32_t returned[SAVED_COUNT];  // as the callee returned
+    bool kept() const { return memcmp(handed, returned, sizeof handed) == 0; }
+};
+// `count` 32-bit arguments; with `fpu_result` the callee's x87 result is popped and returned.
+double call_routine(const void *routine, const uint32_t *args, uint32_t count, uint32_t stack_mod16,
+                    bool fpu_result, CallRecord *record = 0);
+// Calls into gauge code, through any host path, that broke a callee-saved register or the
+// stack pointer since the process started; the last such call's record.
+uint32_t broken_calls();
+CallRecord last_broken_call();
+// The gauge callback and a string element's update routine through the thunk.
+void call_gauge_at(GAUGEHDR *gauge, int32_t service_id, uint32_t extra, uint32_t stack_mod16, CallRecord *record = 0);
+double call_string_at(ELEMENT_STRING *element, uint32_t stack_mod16, CallRecord *record = 0);
 
 }  // namespace panel_host

@@ -5,6 +5,9 @@
 #include <string.h>
 #include <windows.h>
 
+#include <type_traits>
+
+#include "host_contract.h"
 #include "sound_journal.h"
 
 #define SOUND_EXPORT extern "C" __declspec(dllexport)
@@ -117,6 +120,18 @@ SOUND_EXPORT int __cdecl TerminateSounds(void)
     journal->playing_count = 0;
     return 1;
 }
+#endif
+
+// The entries as the host's side of the contract describes them, the callers-clean convention
+// included (a callee-cleans entry is a different type).
+#ifndef SOUND_WITHOUT_PLAY
+static_assert(std::is_same_v<decltype(&GaugePlaySound), host_contract::sound_play>, "play entry");
+#endif
+#ifndef SOUND_WITHOUT_STOP
+static_assert(std::is_same_v<decltype(&GaugeStopSound), host_contract::sound_stop>, "stop entry");
+#endif
+#ifndef SOUND_WITHOUT_TERMINATE
+static_assert(std::is_same_v<decltype(&TerminateSounds), host_contract::sound_terminate>, "terminate entry");
 #endif
 
 // For hosts that load the library themselves: the journal this library writes to.
