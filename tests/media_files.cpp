@@ -5,20 +5,12 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "com_held.h"
 #include "toolbox.h"
 
 namespace test_support {
 
-template <class T> struct Held {
-    T *object = 0;
-    ~Held()
-    {
-        if (object)
-            object->Release();
-    }
-    T **out() { return &object; }
-    T *operator->() { return object; }
-};
+using toolbox::Held;
 
 static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &png, Pixels &pixels)
 {
