@@ -1,4 +1,4 @@
-// PNG through WIC, WAV checked field by field, whole-file writes; see media_files.h.
+// PNG through WIC, WAV checked field by field; see media_files.h.
 #include "media_files.h"
 
 #include <string.h>
@@ -85,16 +85,6 @@ static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &pn
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = (int16_t)u16(44 + 2 * i) / 32768.0f;
     return ::testing::AssertionSuccess();
-}
-
-bool write_file(const std::string &path, const std::vector<uint8_t> &bytes)
-{
-    HANDLE file = CreateFileW(toolbox::widen(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0) && written == bytes.size();
-    return CloseHandle(file) && ok;
 }
 
 }  // namespace test_support

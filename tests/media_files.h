@@ -1,5 +1,5 @@
-// What the bench's tests read and write on their own side: PNG files read back through WIC's
-// decoder, the bench's WAV output checked against the format it promises, whole files written.
+// What the bench's tests read on their own side: PNG files read back through WIC's decoder, the
+// bench's WAV output checked against the format it promises.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,7 +26,5 @@ struct Pixels {
 // The samples (-1..1) of a WAV file that must be 22050 Hz, 16-bit, mono PCM with a 44-byte header
 // whose sizes match the file.
 ::testing::AssertionResult read_mono_wav(const std::vector<uint8_t> &wav, std::vector<float> &samples);
-
-bool write_file(const std::string &path, const std::vector<uint8_t> &bytes);
 
 }  // namespace test_support

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "files_and_programs.h"
 #include "media_files.h"
 #include "test_support.h"  // windows.h, which the headers below need first
 #include "wav_audio.h"

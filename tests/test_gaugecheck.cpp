@@ -7,6 +7,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "files_and_programs.h"
 #include "test_support.h"
 #include "toolbox.h"
 
@@ -16,46 +17,6 @@ using nlohmann::json;
 namespace {
 
 std::wstring wide(const std::string &path) { return toolbox::widen(path); }
-
-void make_folders(const std::string &path)
-{
-    for (size_t slash = path.find('\\', 3); ; slash = path.find('\\', slash + 1)) {
-        CreateDirectoryW(wide(path.substr(0, slash)).c_str(), 0);
-        if (slash == std::string::npos)
-            break;
-    }
-}
-
-void write_bytes(const std::string &path, const std::vector<uint8_t> &bytes)
-{
-    make_folders(path.substr(0, path.find_last_of('\\')));
-    HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0);
-    CloseHandle(file);
-    ASSERT_EQ(written, bytes.size()) << path;
-}
-
-void remove_tree(const std::string &path)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(wide(path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::string child = path + "\\" + toolbox::narrow(name);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(child);
-            else
-                DeleteFileW(wide(child).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(wide(path).c_str());
-}
 
 void put_le(std::vector<uint8_t> &bytes, uint32_t value, int size)
 {
@@ -165,7 +126,10 @@ const char GOOD_CFG[] = "sim\\Aircraft\\Good\\panel\\panel.cfg";
 struct Install {
     std::string root;
     std::string at(const std::string &relative) const { return root + "\\" + relative; }
-    void put(const std::string &relative, const std::vector<uint8_t> &bytes) const { write_bytes(at(relative), bytes); }
+    void put(const std::string &relative, const std::vector<uint8_t> &bytes) const
+    {
+        ASSERT_TRUE(write_file(at(relative), bytes));
+    }
     void text(const std::string &relative, const std::string &content) const
     {
         put(relative, std::vector<uint8_t>(content.begin(), content.end()));
@@ -192,48 +156,18 @@ void build_good_install(const Install &install)
     make_folders(install.at("system"));
 }
 
-struct CheckRun {
-    DWORD exit_code = 0;
+struct CheckRun : ProgramRun {
     std::vector<json> records;
-    std::string out, err;
 };
 
-// Runs gaugecheck.exe with its output in files (nothing can block on a pipe); a minute is a hang.
+// Runs gaugecheck.exe on the install under `root`, told that `root`\system is the system
+// folder; its output stays beside the install. Each line of its output must be a JSON record.
 CheckRun run_gaugecheck(const std::string &root, const std::string &arguments)
 {
-    CheckRun run;
-    std::string out_path = root + "\\stdout.txt", err_path = root + "\\stderr.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-    HANDLE out = CreateFileW(wide(out_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
-    HANDLE err = CreateFileW(wide(err_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::wstring command = wide("\"" + exe_folder() + "gaugecheck.exe\" " + arguments);
     SetEnvironmentVariableW(L"GAUGECHECK_SYSTEM_DIRS", wide(root + "\\system").c_str());
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(0, &command[0], 0, 0, TRUE, 0, 0, 0, &startup, &process);
-    CloseHandle(out);
-    CloseHandle(err);
-    if (!started) {
-        ADD_FAILURE() << "cannot start gaugecheck.exe";
-        return run;
-    }
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
+    CheckRun run{run_program("gaugecheck.exe", arguments, root + "\\gaugecheck")};
+    if (run.timed_out)
         ADD_FAILURE() << "gaugecheck.exe hangs";
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &run.exit_code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    for (auto [path, text] : {std::pair(out_path, &run.out), std::pair(err_path, &run.err)}) {
-        std::vector<uint8_t> bytes = read_file(path);
-        text->assign(bytes.begin(), bytes.end());
-    }
     for (size_t start = 0, end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
         json record = json::parse(run.out.substr(start, end - start), nullptr, false);
         EXPECT_FALSE(record.is_discarded()) << run.out.substr(start, end - start);
