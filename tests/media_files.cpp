@@ -1,9 +1,11 @@
-// PNG through WIC, WAV checked field by field; see media_files.h.
+// PNG through WIC, WAV checked field by field and built chunk by chunk; see media_files.h.
 #include "media_files.h"
 
 #include <string.h>
 #include <windows.h>
 #include <wincodec.h>
+
+#include <algorithm>
 
 #include "com_held.h"
 #include "toolbox.h"
@@ -85,6 +87,43 @@ static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &pn
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = (int16_t)u16(44 + 2 * i) / 32768.0f;
     return ::testing::AssertionSuccess();
+}
+
+void put_le(std::vector<uint8_t> &bytes, uint32_t value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes.push_back((uint8_t)(value >> (8 * i)));
+}
+
+std::vector<uint8_t> wave_format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t per_second,
+                                 uint16_t align)
+{
+    std::vector<uint8_t> format;
+    align = align ? align : (uint16_t)(channels * bits / 8);
+    put_le(format, tag, 2), put_le(format, channels, 2), put_le(format, rate, 4);
+    put_le(format, per_second ? per_second : rate * align, 4), put_le(format, align, 2), put_le(format, bits, 2);
+    return format;
+}
+
+std::vector<uint8_t> riff(const std::vector<Chunk> &chunks, size_t keep)
+{
+    std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    for (const Chunk &chunk : chunks) {
+        file.insert(file.end(), chunk.id, chunk.id + 4);
+        put_le(file, (uint32_t)(chunk.size_field < 0 ? chunk.body.size() : chunk.size_field), 4);
+        file.insert(file.end(), chunk.body.begin(), chunk.body.end());
+        if (chunk.pad && chunk.body.size() % 2)
+            file.push_back(0);
+    }
+    uint32_t riff_size = (uint32_t)file.size() - 8;
+    memcpy(&file[4], &riff_size, 4);
+    file.resize(std::min(keep, file.size()));
+    return file;
+}
+
+std::vector<uint8_t> plain(const std::vector<uint8_t> &format, const std::vector<uint8_t> &data)
+{
+    return riff({{"fmt ", format}, {"data", data}});
 }
 
 }  // namespace test_support

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "files_and_programs.h"
+#include "media_files.h"
 #include "test_support.h"
 #include "toolbox.h"
 
@@ -18,51 +19,13 @@ namespace {
 
 std::wstring wide(const std::string &path) { return toolbox::widen(path); }
 
-void put_le(std::vector<uint8_t> &bytes, uint32_t value, int size)
-{
-    for (int i = 0; i < size; ++i)
-        bytes.push_back((uint8_t)(value >> (8 * i)));
-}
-
-// A RIFF WAVE file: the format chunk as given, an optional fact chunk, then the data.
-std::vector<uint8_t> wave_file(uint16_t tag, uint16_t block_align, uint16_t bits, const std::vector<uint8_t> &extra,
-                               uint32_t fact_samples, const std::vector<uint8_t> &data)
-{
-    const uint32_t rate = 22050;
-    uint32_t samples_per_block = tag == 1 ? 1 : (block_align - 4) * 2 + 1;
-    std::vector<uint8_t> format;
-    put_le(format, tag, 2);
-    put_le(format, 1, 2);
-    put_le(format, rate, 4);
-    put_le(format, rate * block_align / samples_per_block, 4);
-    put_le(format, block_align, 2);
-    put_le(format, bits, 2);
-    if (tag != 1) {
-        put_le(format, (uint32_t)extra.size(), 2);
-        format.insert(format.end(), extra.begin(), extra.end());
-    }
-    std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
-    put_le(file, (uint32_t)format.size(), 4);
-    file.insert(file.end(), format.begin(), format.end());
-    if (fact_samples) {
-        file.insert(file.end(), {'f', 'a', 'c', 't', 4, 0, 0, 0});
-        put_le(file, fact_samples, 4);
-    }
-    file.insert(file.end(), {'d', 'a', 't', 'a'});
-    put_le(file, (uint32_t)data.size(), 4);
-    file.insert(file.end(), data.begin(), data.end());
-    uint32_t riff = (uint32_t)file.size() - 8;
-    memcpy(&file[4], &riff, 4);
-    return file;
-}
-
 // Half a second of a 440 Hz tone, 16-bit PCM mono.
 std::vector<uint8_t> pcm_wave()
 {
     std::vector<uint8_t> data;
     for (int i = 0; i < 11025; ++i)
         put_le(data, (uint16_t)(int16_t)(8000 * sin(i * 440.0 * 6.2831853 / 22050)), 2);
-    return wave_file(1, 2, 16, {}, 0, data);
+    return plain(wave_format(1, 1, 22050, 16), data);
 }
 
 // IMA ADPCM, 256-byte blocks of 505 samples: each block a zero predictor and step, then nibbles.
@@ -73,7 +36,10 @@ std::vector<uint8_t> adpcm_wave()
         data.insert(data.end(), {0, 0, 0, 0});
         data.insert(data.end(), 252, 0x17);
     }
-    return wave_file(0x11, 256, 4, {0xF9, 0x01}, 20 * 505, data);
+    std::vector<uint8_t> format = wave_format(0x11, 1, 22050, 4, 22050 * 256 / 505, 256), fact;
+    put_le(format, 2, 2), put_le(format, 505, 2);  // cbSize, then the samples a block
+    put_le(fact, 20 * 505, 4);
+    return riff({{"fmt ", format}, {"fact", fact}, {"data", data}});
 }
 
 // Replaces every copy of `from` by `to` (same length); the count of copies replaced.
