@@ -4,21 +4,12 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "com_held.h"
 #include "toolbox.h"
 
 namespace bench {
 
-// Releases a COM object when it goes out of scope.
-template <class T> struct Held {
-    T *object = 0;
-    ~Held()
-    {
-        if (object)
-            object->Release();
-    }
-    T **out() { return &object; }
-    T *operator->() { return object; }
-};
+using toolbox::Held;
 
 static bool encode(const Image &image, const std::string &path)
 {

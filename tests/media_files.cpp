@@ -1,24 +1,18 @@
-// PNG through WIC, WAV checked field by field, whole-file writes; see media_files.h.
+// PNG through WIC, WAV checked field by field and built chunk by chunk; see media_files.h.
 #include "media_files.h"
 
 #include <string.h>
 #include <windows.h>
 #include <wincodec.h>
 
+#include <algorithm>
+
+#include "com_held.h"
 #include "toolbox.h"
 
 namespace test_support {
 
-template <class T> struct Held {
-    T *object = 0;
-    ~Held()
-    {
-        if (object)
-            object->Release();
-    }
-    T **out() { return &object; }
-    T *operator->() { return object; }
-};
+using toolbox::Held;
 
 static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &png, Pixels &pixels)
 {
@@ -95,14 +89,41 @@ static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &pn
     return ::testing::AssertionSuccess();
 }
 
-bool write_file(const std::string &path, const std::vector<uint8_t> &bytes)
+void put_le(std::vector<uint8_t> &bytes, uint32_t value, int size)
 {
-    HANDLE file = CreateFileW(toolbox::widen(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0) && written == bytes.size();
-    return CloseHandle(file) && ok;
+    for (int i = 0; i < size; ++i)
+        bytes.push_back((uint8_t)(value >> (8 * i)));
+}
+
+std::vector<uint8_t> wave_format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t per_second,
+                                 uint16_t align)
+{
+    std::vector<uint8_t> format;
+    align = align ? align : (uint16_t)(channels * bits / 8);
+    put_le(format, tag, 2), put_le(format, channels, 2), put_le(format, rate, 4);
+    put_le(format, per_second ? per_second : rate * align, 4), put_le(format, align, 2), put_le(format, bits, 2);
+    return format;
+}
+
+std::vector<uint8_t> riff(const std::vector<Chunk> &chunks, size_t keep)
+{
+    std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    for (const Chunk &chunk : chunks) {
+        file.insert(file.end(), chunk.id, chunk.id + 4);
+        put_le(file, (uint32_t)(chunk.size_field < 0 ? chunk.body.size() : chunk.size_field), 4);
+        file.insert(file.end(), chunk.body.begin(), chunk.body.end());
+        if (chunk.pad && chunk.body.size() % 2)
+            file.push_back(0);
+    }
+    uint32_t riff_size = (uint32_t)file.size() - 8;
+    memcpy(&file[4], &riff_size, 4);
+    file.resize(std::min(keep, file.size()));
+    return file;
+}
+
+std::vector<uint8_t> plain(const std::vector<uint8_t> &format, const std::vector<uint8_t> &data)
+{
+    return riff({{"fmt ", format}, {"data", data}});
 }
 
 }  // namespace test_support

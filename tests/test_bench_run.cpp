@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "files_and_programs.h"
 #include "media_files.h"
 #include "test_support.h"
 #include "timeline.h"
@@ -18,12 +19,6 @@ namespace {
 
 // The bench's audio: 22050 Hz, 16-bit, mono.
 const size_t AUDIO_RATE = 22050;
-
-struct ChildResult {
-    DWORD exit_code = 0;
-    bool timed_out = false;
-    std::string out, err;
-};
 
 // This run's folder in the temporary folder, removed with everything in it when the program ends.
 const std::string &temp_root()
@@ -38,27 +33,8 @@ const std::string &temp_root()
     return root;
 }
 
-void remove_tree(const std::wstring &folder)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(folder + name + L"\\");
-            else
-                DeleteFileW((folder + name).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
 struct TempCleanup : ::testing::Environment {
-    void TearDown() override { remove_tree(toolbox::widen(temp_root())); }
+    void TearDown() override { remove_tree(temp_root()); }
 };
 const ::testing::Environment *const temp_cleanup = ::testing::AddGlobalTestEnvironment(new TempCleanup);
 
@@ -83,71 +59,11 @@ std::string read_text(const std::string &path)
     return std::string(bytes.begin(), bytes.end());
 }
 
-::testing::AssertionResult write_bytes(const std::string &path, const std::string &bytes)
-{
-    HANDLE file = CreateFileW(toolbox::widen(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
-    if (file == INVALID_HANDLE_VALUE)
-        return ::testing::AssertionFailure() << "cannot create " << path << " (error " << GetLastError() << ")";
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0) && written == bytes.size();
-    if (!CloseHandle(file) || !ok)
-        return ::testing::AssertionFailure() << "cannot write " << path;
-    return ::testing::AssertionSuccess();
-}
-
-// Runs gaugebench.exe with the given arguments (UTF-8); its output goes to files of its own, so
-// nothing can block on a full pipe. `stdout_handle` replaces the output file when given. A run
-// that takes over a minute is a hang.
-ChildResult run_gaugebench(const std::string &arguments, HANDLE stdout_handle = 0)
+// Runs gaugebench.exe with its output in files of the test's folder, one pair a run.
+ProgramRun run_gaugebench(const std::string &arguments, HANDLE stdout_handle = 0)
 {
     static int runs;
-    ChildResult result;
-    std::string stem = test_folder() + "run" + std::to_string(++runs);
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-    HANDLE out = stdout_handle ? stdout_handle
-                               : CreateFileW(toolbox::widen(stem + ".out").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                             &inherit, CREATE_ALWAYS, 0, 0);
-    HANDLE err = CreateFileW(toolbox::widen(stem + ".err").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, 0, 0);
-    if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot create " << stem << ".out/.err (error " << GetLastError() << ")";
-        return result;
-    }
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::wstring command = toolbox::widen("\"" + exe_folder() + "gaugebench.exe\" " + arguments);
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(0, &command[0], 0, 0, TRUE, 0, 0, 0, &startup, &process);
-    DWORD start_error = GetLastError();
-    if (!stdout_handle)
-        CloseHandle(out);
-    CloseHandle(err);
-    if (!started) {
-        ADD_FAILURE() << "cannot start gaugebench.exe " << arguments << " (error " << start_error << ")";
-        return result;
-    }
-    DWORD waited = WaitForSingleObject(process.hProcess, 60000);
-    if (waited == WAIT_TIMEOUT) {
-        result.timed_out = true;
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
-    } else if (waited != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "waiting for gaugebench.exe failed (error " << GetLastError() << ")";
-    }
-    if (!GetExitCodeProcess(process.hProcess, &result.exit_code)) {
-        ADD_FAILURE() << "cannot read gaugebench.exe's exit code (error " << GetLastError() << ")";
-        result.exit_code = 0xDEAD;
-    }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    if (!stdout_handle)
-        result.out = read_text(stem + ".out");
-    result.err = read_text(stem + ".err");
-    return result;
+    return run_program("gaugebench.exe", arguments, test_folder() + "run" + std::to_string(++runs), stdout_handle);
 }
 
 std::string quote(const std::string &path)
@@ -163,10 +79,10 @@ std::string both_modules()
 TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
 {
     std::string dir = test_folder();
-    ASSERT_TRUE(write_bytes(dir + "bad.txt", "# a scenario with a typo\nat 1 870=0x2400\nat 2 326=lots\n"));
-    ASSERT_TRUE(write_bytes(dir + "unknown_gauge.txt", "instances VQT7_Boomcoo 2\n"));
-    ASSERT_TRUE(write_bytes(dir + "not_a_module.gau", "this is a text file\n"));
-    ASSERT_TRUE(write_bytes(dir + "utf16.txt", std::string("\xFF\xFE" "a\0t\0 \0" "1\0", 10)));
+    ASSERT_TRUE(write_file(dir + "bad.txt", "# a scenario with a typo\nat 1 870=0x2400\nat 2 326=lots\n"));
+    ASSERT_TRUE(write_file(dir + "unknown_gauge.txt", "instances VQT7_Boomcoo 2\n"));
+    ASSERT_TRUE(write_file(dir + "not_a_module.gau", "this is a text file\n"));
+    ASSERT_TRUE(write_file(dir + "utf16.txt", std::string("\xFF\xFE" "a\0t\0 \0" "1\0", 10)));
     // A built module with its machine field changed to x86-64.
     std::vector<uint8_t> image = read_file(module_path(BOOMCUE_FILE));
     ASSERT_GT(image.size(), 0x100u);
@@ -174,7 +90,7 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
     ASSERT_LT(pe + 6, image.size());
     image[pe + 4] = 0x64;
     image[pe + 5] = 0x86;
-    ASSERT_TRUE(write_bytes(dir + "x64.gau", std::string(image.begin(), image.end())));
+    ASSERT_TRUE(write_file(dir + "x64.gau", image));
     ASSERT_TRUE(CopyFileW(toolbox::widen(module_path(BOOMCUE_FILE)).c_str(), toolbox::widen(dir + "Copy.gau").c_str(), FALSE));
     std::string rogue = exe_folder() + "..\\test-gauges\\Rogue_Service.gau";
     std::string unreadable = exe_folder() + "..\\test-gauges\\Rogue_Unreadable.gau";
@@ -230,7 +146,7 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
     };
     for (const Case &row : cases) {
         SCOPED_TRACE(row.name + ": gaugebench " + row.arguments);
-        ChildResult result = run_gaugebench(row.arguments);
+        ProgramRun result = run_gaugebench(row.arguments);
         EXPECT_FALSE(result.timed_out);
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
         EXPECT_NE(result.err.find(row.message), std::string::npos) << "stderr: " << result.err;
@@ -243,7 +159,7 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
 TEST(BenchBadInput, RogueGaugeKeepsTheTimelineUpToTheFault)
 {
     std::string rogue = exe_folder() + "..\\test-gauges\\Rogue_Service.gau";
-    ChildResult result = run_gaugebench(quote(module_path(BOOMCUE_FILE)) + " " + quote(rogue));
+    ProgramRun result = run_gaugebench(quote(module_path(BOOMCUE_FILE)) + " " + quote(rogue));
     EXPECT_EQ(result.exit_code, 3u);
     // The frequency cue gauge's first update ran before the rogue's.
     EXPECT_NE(result.out.find("text     VQT7_Boomcue[1] \"\" -> \"118.00\""), std::string::npos) << result.out;
@@ -281,7 +197,7 @@ std::vector<std::string> lines_of(const std::string &text)
 
 TEST(BenchDemo, JsonTimelineShowsEveryCueWhereTheScenarioPutsIt)
 {
-    ChildResult result = run_gaugebench("--json " + both_modules());
+    ProgramRun result = run_gaugebench("--json " + both_modules());
     ASSERT_EQ(result.exit_code, 0u) << result.err;
     EXPECT_EQ(result.err, "");
     std::vector<std::string> lines = lines_of(result.out);
@@ -346,7 +262,7 @@ TEST(BenchDemo, JsonTimelineShowsEveryCueWhereTheScenarioPutsIt)
 
 TEST(BenchDemo, TextTimelineListsEveryReadoutChange)
 {
-    ChildResult result = run_gaugebench(both_modules());
+    ProgramRun result = run_gaugebench(both_modules());
     ASSERT_EQ(result.exit_code, 0u) << result.err;
     std::vector<std::string> texts;
     for (const std::string &line : lines_of(result.out))
@@ -367,9 +283,9 @@ TEST(BenchDemo, SnapshotShowsTheBackgroundAndTheReadoutText)
     const int scale = 3, margin = 4, face = 40;
     const uint32_t canvas = 0x404040, background = 0x000000, text = 0x8F8F8F;
     std::string end_png = test_folder() + "end.png", early_png = test_folder() + "early.png";
-    ChildResult end = run_gaugebench("--snapshot " + quote(end_png) + " --scale 3 " + both_modules());
+    ProgramRun end = run_gaugebench("--snapshot " + quote(end_png) + " --scale 3 " + both_modules());
     ASSERT_EQ(end.exit_code, 0u) << end.err;
-    ChildResult early = run_gaugebench("--snapshot " + quote(early_png) + " --snapshot-at 2.5 --scale=3 " + both_modules());
+    ProgramRun early = run_gaugebench("--snapshot " + quote(early_png) + " --snapshot-at 2.5 --scale=3 " + both_modules());
     ASSERT_EQ(early.exit_code, 0u) << early.err;
     Pixels at_end, at_2_5;
     std::vector<uint8_t> png = read_file(end_png);
@@ -416,7 +332,7 @@ TEST(BenchDemo, SnapshotShowsTheBackgroundAndTheReadoutText)
 TEST(BenchDemo, AudioIsSilentOrSoundingWhereTheTimelineSays)
 {
     std::string wav = test_folder() + "demo.wav";
-    ChildResult result = run_gaugebench("--audio " + quote(wav) + " --sounds " +
+    ProgramRun result = run_gaugebench("--audio " + quote(wav) + " --sounds " +
                                         quote(exe_folder() + "..\\demo-sounds") + " " + both_modules());
     ASSERT_EQ(result.exit_code, 0u) << result.err;
     EXPECT_EQ(result.err, "") << "both placeholder sounds are found";
@@ -466,7 +382,7 @@ TEST(BenchDemo, MissingSoundFilesWarnAndStaySilent)
     // Given with forward slashes, the folder is still named with one separator style.
     std::string forward = empty;
     std::replace(forward.begin(), forward.end(), '\\', '/');
-    ChildResult result = run_gaugebench("--audio " + quote(wav) + " --sounds " + quote(forward) + " " + both_modules());
+    ProgramRun result = run_gaugebench("--audio " + quote(wav) + " --sounds " + quote(forward) + " " + both_modules());
     EXPECT_EQ(result.exit_code, 0u) << "the run goes on";
     EXPECT_NE(result.err.find("warning: cannot open sound file " + empty + "\\sound\\QX\\Supersonic.wav"),
               std::string::npos) << result.err;
@@ -497,7 +413,7 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
 {
     std::string dir = test_folder();
     std::string png = dir + "faces.png", wav = dir + "sound.wav", scenario = dir + "bad.txt";
-    ASSERT_TRUE(write_bytes(scenario, "at 1 870=0x2400\nat 0 1=1\n"));
+    ASSERT_TRUE(write_file(scenario, "at 1 870=0x2400\nat 0 1=1\n"));
     std::string outputs = "--snapshot " + quote(png) + " --audio " + quote(wav) + " --sounds " +
                           quote(exe_folder() + "..\\demo-sounds") + " ";
     std::string gauges = exe_folder() + "..\\test-gauges\\";
@@ -517,9 +433,9 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
     const std::string earlier_png = "an earlier snapshot\r\n\x89", earlier_wav = std::string("RIFF\0\0earlier", 13);
     for (const Case &row : cases) {
         SCOPED_TRACE(row.name);
-        ASSERT_TRUE(write_bytes(png, earlier_png));
-        ASSERT_TRUE(write_bytes(wav, earlier_wav));
-        ChildResult result = run_gaugebench(outputs + row.more + row.modules);
+        ASSERT_TRUE(write_file(png, earlier_png));
+        ASSERT_TRUE(write_file(wav, earlier_wav));
+        ProgramRun result = run_gaugebench(outputs + row.more + row.modules);
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
         if (row.exit_code) {
             EXPECT_EQ(read_text(png), earlier_png);
@@ -540,7 +456,7 @@ TEST(BenchOutputs, TimelineThatCannotBeWrittenIsExitOneWithOneLine)
     HANDLE reader = 0, writer = 0;
     ASSERT_TRUE(CreatePipe(&reader, &writer, &inherit, 0));
     ASSERT_TRUE(CloseHandle(reader));
-    ChildResult result = run_gaugebench("--json " + both_modules(), writer);
+    ProgramRun result = run_gaugebench("--json " + both_modules(), writer);
     ASSERT_TRUE(CloseHandle(writer));
     EXPECT_EQ(result.exit_code, 1u);
     EXPECT_EQ(result.err, "gaugebench: error: cannot write the timeline (the disk is full or the output was closed)\n");
@@ -549,7 +465,7 @@ TEST(BenchOutputs, TimelineThatCannotBeWrittenIsExitOneWithOneLine)
 TEST(BenchOutputs, SnapshotTimePastTheEndWarnsWithTheTimeUsed)
 {
     std::string png = test_folder() + "late.png";
-    ChildResult result = run_gaugebench("--snapshot " + quote(png) + " --snapshot-at 20 " + both_modules());
+    ProgramRun result = run_gaugebench("--snapshot " + quote(png) + " --snapshot-at 20 " + both_modules());
     EXPECT_EQ(result.exit_code, 0u) << result.err;
     EXPECT_EQ(result.err, "gaugebench: warning: --snapshot-at 20 s is past the run's last cycle; the snapshot "
                           "shows cycle 233 at 12.944 s\n");
@@ -571,10 +487,10 @@ TEST(BenchUnicode, NonAsciiFolderRoundTrip)
         ASSERT_TRUE(CopyFileW(toolbox::widen(module_path(module)).c_str(), toolbox::widen(dir + module).c_str(), FALSE));
     std::string scenario = dir + "\xE5\x9C\xBA\xE6\x99\xAF.txt";  // 场景.txt
     std::string png = dir + "\xE5\xBF\xAB\xE7\x85\xA7.png", wav = dir + "\xC3\xA9t\xC3\xA9.wav";  // 快照.png, été.wav
-    ASSERT_TRUE(write_bytes(scenario, "instances VQT7_Boomcue.gau 2\nat 0 870=0x2400 61=150 326=9000\nend 1\n"));
+    ASSERT_TRUE(write_file(scenario, "instances VQT7_Boomcue.gau 2\nat 0 870=0x2400 61=150 326=9000\nend 1\n"));
     std::string modules = quote(dir + BOOMCUE_FILE) + " " + quote(dir + DRAGDRONE_FILE);
 
-    ChildResult result = run_gaugebench("--scenario " + quote(scenario) + " --snapshot " + quote(png) + " --audio " +
+    ProgramRun result = run_gaugebench("--scenario " + quote(scenario) + " --snapshot " + quote(png) + " --audio " +
                                         quote(wav) + " --sounds " + quote(dir + ".") + " " + modules);
     ASSERT_EQ(result.exit_code, 0u) << result.err;
     EXPECT_EQ(result.err, "") << "both sounds found in the folder";
@@ -590,7 +506,7 @@ TEST(BenchUnicode, NonAsciiFolderRoundTrip)
     EXPECT_GT(*std::max_element(mono.begin(), mono.begin() + AUDIO_RATE / 10), 0.05f) << "the cue and the loop sound";
 
     // A message that names a file names it in UTF-8.
-    ASSERT_TRUE(write_bytes(scenario, "at 1 870=soon\n"));
+    ASSERT_TRUE(write_file(scenario, "at 1 870=soon\n"));
     result = run_gaugebench("--scenario " + quote(scenario) + " " + modules);
     EXPECT_EQ(result.exit_code, 2u);
     EXPECT_EQ(result.err, "gaugebench: error: " + scenario + ":1: expected a decimal or 0x-hex value after '870=', got 'soon'\n");
@@ -601,9 +517,9 @@ TEST(BenchUnicode, NonAsciiFolderRoundTrip)
 TEST(BenchDemo, KillCutsAOneShotStillSounding)
 {
     std::string dir = test_folder();
-    ASSERT_TRUE(write_bytes(dir + "short.txt", "at 0 870=0x2400\nend 0.2\n"));
+    ASSERT_TRUE(write_file(dir + "short.txt", "at 0 870=0x2400\nend 0.2\n"));
     std::string wav = dir + "short.wav";
-    ChildResult result = run_gaugebench("--scenario " + quote(dir + "short.txt") + " --audio " + quote(wav) +
+    ProgramRun result = run_gaugebench("--scenario " + quote(dir + "short.txt") + " --audio " + quote(wav) +
                                         " --sounds " + quote(exe_folder() + "..\\demo-sounds") + " " +
                                         quote(module_path(BOOMCUE_FILE)));
     ASSERT_EQ(result.exit_code, 0u) << result.err;
@@ -638,8 +554,8 @@ TEST(BenchLimits, AcceptedAtTheLimitRefusedOnePast)
     for (const Case &row : cases) {
         SCOPED_TRACE(row.name);
         std::string scenario = dir + row.name + ".txt";
-        ASSERT_TRUE(write_bytes(scenario, row.scenario));
-        ChildResult result = run_gaugebench("--scenario " + quote(scenario) + " " + both_modules());
+        ASSERT_TRUE(write_file(scenario, row.scenario));
+        ProgramRun result = run_gaugebench("--scenario " + quote(scenario) + " " + both_modules());
         EXPECT_FALSE(result.timed_out);
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
         if (row.exit_code) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "files_and_programs.h"
 #include "media_files.h"
 #include "test_support.h"  // windows.h, which the headers below need first
 #include "wav_audio.h"
@@ -34,28 +35,12 @@ std::string in_sounds(const std::string &file)
     return sounds_folder() + "\\" + file;
 }
 
-void put(std::vector<uint8_t> &out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back((uint8_t)(value >> (8 * i)));
-}
-
 std::vector<int16_t> tone(uint32_t rate, double seconds = TONE_SECONDS)
 {
     std::vector<int16_t> samples((size_t)(rate * seconds));
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = (int16_t)lrint(16384 * sin(2 * 3.14159265358979 * TONE_HZ * i / rate));
     return samples;
-}
-
-std::vector<uint8_t> wave_format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t per_second = 0,
-                                 uint16_t align = 0)
-{
-    std::vector<uint8_t> format;
-    align = align ? align : (uint16_t)(channels * bits / 8);
-    put(format, tag, 2), put(format, channels, 2), put(format, rate, 4), put(format, per_second ? per_second : rate * align, 4);
-    put(format, align, 2), put(format, bits, 2);
-    return format;
 }
 
 // The tone as linear samples: each channel the same, in `bits`-bit integers or floats.
@@ -70,7 +55,7 @@ std::vector<uint8_t> linear(uint16_t channels, uint32_t rate, uint16_t bits, boo
             else if (bits == 8)
                 data.push_back((uint8_t)(128 + (sample >> 8)));
             else  // the sample in the top 16 bits
-                put(data, (uint32_t)(uint16_t)sample << (bits - 16), bits / 8);
+                put_le(data, (uint32_t)(uint16_t)sample << (bits - 16), bits / 8);
         }
     return data;
 }
@@ -107,15 +92,15 @@ void ms_adpcm(std::vector<uint8_t> &format, std::vector<uint8_t> &data)
     const int16_t coefficients[14] = {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232};
     const uint32_t rate = 22050, per_block = 2036, block = 1024;
     format = wave_format(WAVE_FORMAT_ADPCM, 1, rate, 4, rate * block / per_block, block);
-    put(format, 32, 2), put(format, per_block, 2), put(format, 7, 2);
+    put_le(format, 32, 2), put_le(format, per_block, 2), put_le(format, 7, 2);
     for (int16_t c : coefficients)
-        put(format, (uint16_t)c, 2);
+        put_le(format, (uint16_t)c, 2);
     std::vector<int16_t> pcm = tone(rate);
     data.clear();
     for (size_t at = 0; at + per_block <= pcm.size(); at += per_block) {
         int delta = 64, newer = pcm[at + 1], older = pcm[at];
         data.push_back(0);
-        put(data, (uint16_t)delta, 2), put(data, (uint16_t)newer, 2), put(data, (uint16_t)older, 2);
+        put_le(data, (uint16_t)delta, 2), put_le(data, (uint16_t)newer, 2), put_le(data, (uint16_t)older, 2);
         for (size_t i = 2; i < per_block; ++i) {
             int nibble = (int)lrint((pcm[at + i] - newer) / (double)delta);
             nibble = nibble < -8 ? -8 : nibble > 7 ? 7 : nibble;
@@ -128,34 +113,6 @@ void ms_adpcm(std::vector<uint8_t> &format, std::vector<uint8_t> &data)
                 data.back() |= (uint8_t)(nibble & 15);
         }
     }
-}
-
-struct Chunk {
-    const char *id;
-    std::vector<uint8_t> body;
-    int64_t size_field = -1;  // -1: the body's size
-    bool pad = true;
-};
-
-std::vector<uint8_t> riff(const std::vector<Chunk> &chunks, size_t keep = SIZE_MAX)
-{
-    std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-    for (const Chunk &chunk : chunks) {
-        file.insert(file.end(), chunk.id, chunk.id + 4);
-        put(file, (uint32_t)(chunk.size_field < 0 ? chunk.body.size() : chunk.size_field), 4);
-        file.insert(file.end(), chunk.body.begin(), chunk.body.end());
-        if (chunk.pad && chunk.body.size() % 2)
-            file.push_back(0);
-    }
-    uint32_t riff_size = (uint32_t)file.size() - 8;
-    memcpy(&file[4], &riff_size, 4);
-    file.resize(std::min(keep, file.size()));
-    return file;
-}
-
-std::vector<uint8_t> plain(const std::vector<uint8_t> &format, const std::vector<uint8_t> &data)
-{
-    return riff({{"fmt ", format}, {"data", data}});
 }
 
 DWORD WINAPI run_job(void *job)
@@ -207,14 +164,14 @@ TEST(BenchSounds, EveryFormatPlaysAndEveryBrokenFileWarns)
     ms_adpcm(msadpcm_format, msadpcm);
     // Six channels as WAVE_FORMAT_EXTENSIBLE, its sub-format PCM.
     std::vector<uint8_t> six = wave_format(WAVE_FORMAT_EXTENSIBLE, 6, 22050, 16);
-    put(six, 22, 2), put(six, 16, 2), put(six, 0x3F, 4), put(six, WAVE_FORMAT_PCM, 2);
+    put_le(six, 22, 2), put_le(six, 16, 2), put_le(six, 0x3F, 4), put_le(six, WAVE_FORMAT_PCM, 2);
     const uint8_t guid_tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     six.insert(six.end(), guid_tail, guid_tail + 14);
     // GSM 6.10 and MPEG layer-3 have no encoder here: frames of silence, to see the codec is found.
     std::vector<uint8_t> gsm = wave_format(WAVE_FORMAT_GSM610, 1, 8000, 0, 1625, 65);
-    put(gsm, 2, 2), put(gsm, 320, 2);  // 320 samples a 65-byte block
+    put_le(gsm, 2, 2), put_le(gsm, 320, 2);  // 320 samples a 65-byte block
     std::vector<uint8_t> mp3 = wave_format(WAVE_FORMAT_MPEGLAYER3, 1, 44100, 0, 16000, 1);
-    put(mp3, 12, 2), put(mp3, 1, 2), put(mp3, 2, 4), put(mp3, 417, 2), put(mp3, 1, 2), put(mp3, 1393, 2);  // MPEG-1, 417-byte frames
+    put_le(mp3, 12, 2), put_le(mp3, 1, 2), put_le(mp3, 2, 4), put_le(mp3, 417, 2), put_le(mp3, 1, 2), put_le(mp3, 1393, 2);  // MPEG-1, 417-byte frames
     std::vector<uint8_t> mp3_frames;
     for (int i = 0; i < 32; ++i) {
         const uint8_t header[4] = {0xFF, 0xFB, 0x90, 0xC0};  // MPEG-1 layer III, 128 kbit/s, 44.1 kHz, mono

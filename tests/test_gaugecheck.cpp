@@ -7,6 +7,8 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "files_and_programs.h"
+#include "media_files.h"
 #include "test_support.h"
 #include "toolbox.h"
 
@@ -17,91 +19,13 @@ namespace {
 
 std::wstring wide(const std::string &path) { return toolbox::widen(path); }
 
-void make_folders(const std::string &path)
-{
-    for (size_t slash = path.find('\\', 3); ; slash = path.find('\\', slash + 1)) {
-        CreateDirectoryW(wide(path.substr(0, slash)).c_str(), 0);
-        if (slash == std::string::npos)
-            break;
-    }
-}
-
-void write_bytes(const std::string &path, const std::vector<uint8_t> &bytes)
-{
-    make_folders(path.substr(0, path.find_last_of('\\')));
-    HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0);
-    CloseHandle(file);
-    ASSERT_EQ(written, bytes.size()) << path;
-}
-
-void remove_tree(const std::string &path)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(wide(path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::string child = path + "\\" + toolbox::narrow(name);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(child);
-            else
-                DeleteFileW(wide(child).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(wide(path).c_str());
-}
-
-void put_le(std::vector<uint8_t> &bytes, uint32_t value, int size)
-{
-    for (int i = 0; i < size; ++i)
-        bytes.push_back((uint8_t)(value >> (8 * i)));
-}
-
-// A RIFF WAVE file: the format chunk as given, an optional fact chunk, then the data.
-std::vector<uint8_t> wave_file(uint16_t tag, uint16_t block_align, uint16_t bits, const std::vector<uint8_t> &extra,
-                               uint32_t fact_samples, const std::vector<uint8_t> &data)
-{
-    const uint32_t rate = 22050;
-    uint32_t samples_per_block = tag == 1 ? 1 : (block_align - 4) * 2 + 1;
-    std::vector<uint8_t> format;
-    put_le(format, tag, 2);
-    put_le(format, 1, 2);
-    put_le(format, rate, 4);
-    put_le(format, rate * block_align / samples_per_block, 4);
-    put_le(format, block_align, 2);
-    put_le(format, bits, 2);
-    if (tag != 1) {
-        put_le(format, (uint32_t)extra.size(), 2);
-        format.insert(format.end(), extra.begin(), extra.end());
-    }
-    std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
-    put_le(file, (uint32_t)format.size(), 4);
-    file.insert(file.end(), format.begin(), format.end());
-    if (fact_samples) {
-        file.insert(file.end(), {'f', 'a', 'c', 't', 4, 0, 0, 0});
-        put_le(file, fact_samples, 4);
-    }
-    file.insert(file.end(), {'d', 'a', 't', 'a'});
-    put_le(file, (uint32_t)data.size(), 4);
-    file.insert(file.end(), data.begin(), data.end());
-    uint32_t riff = (uint32_t)file.size() - 8;
-    memcpy(&file[4], &riff, 4);
-    return file;
-}
-
 // Half a second of a 440 Hz tone, 16-bit PCM mono.
 std::vector<uint8_t> pcm_wave()
 {
     std::vector<uint8_t> data;
     for (int i = 0; i < 11025; ++i)
         put_le(data, (uint16_t)(int16_t)(8000 * sin(i * 440.0 * 6.2831853 / 22050)), 2);
-    return wave_file(1, 2, 16, {}, 0, data);
+    return plain(wave_format(1, 1, 22050, 16), data);
 }
 
 // IMA ADPCM, 256-byte blocks of 505 samples: each block a zero predictor and step, then nibbles.
@@ -112,7 +36,10 @@ std::vector<uint8_t> adpcm_wave()
         data.insert(data.end(), {0, 0, 0, 0});
         data.insert(data.end(), 252, 0x17);
     }
-    return wave_file(0x11, 256, 4, {0xF9, 0x01}, 20 * 505, data);
+    std::vector<uint8_t> format = wave_format(0x11, 1, 22050, 4, 22050 * 256 / 505, 256), fact;
+    put_le(format, 2, 2), put_le(format, 505, 2);  // cbSize, then the samples a block
+    put_le(fact, 20 * 505, 4);
+    return riff({{"fmt ", format}, {"fact", fact}, {"data", data}});
 }
 
 // Replaces every copy of `from` by `to` (same length); the count of copies replaced.
@@ -165,7 +92,10 @@ const char GOOD_CFG[] = "sim\\Aircraft\\Good\\panel\\panel.cfg";
 struct Install {
     std::string root;
     std::string at(const std::string &relative) const { return root + "\\" + relative; }
-    void put(const std::string &relative, const std::vector<uint8_t> &bytes) const { write_bytes(at(relative), bytes); }
+    void put(const std::string &relative, const std::vector<uint8_t> &bytes) const
+    {
+        ASSERT_TRUE(write_file(at(relative), bytes));
+    }
     void text(const std::string &relative, const std::string &content) const
     {
         put(relative, std::vector<uint8_t>(content.begin(), content.end()));
@@ -192,48 +122,18 @@ void build_good_install(const Install &install)
     make_folders(install.at("system"));
 }
 
-struct CheckRun {
-    DWORD exit_code = 0;
+struct CheckRun : ProgramRun {
     std::vector<json> records;
-    std::string out, err;
 };
 
-// Runs gaugecheck.exe with its output in files (nothing can block on a pipe); a minute is a hang.
+// Runs gaugecheck.exe on the install under `root`, told that `root`\system is the system
+// folder; its output stays beside the install. Each line of its output must be a JSON record.
 CheckRun run_gaugecheck(const std::string &root, const std::string &arguments)
 {
-    CheckRun run;
-    std::string out_path = root + "\\stdout.txt", err_path = root + "\\stderr.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
-    HANDLE out = CreateFileW(wide(out_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
-    HANDLE err = CreateFileW(wide(err_path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::wstring command = wide("\"" + exe_folder() + "gaugecheck.exe\" " + arguments);
     SetEnvironmentVariableW(L"GAUGECHECK_SYSTEM_DIRS", wide(root + "\\system").c_str());
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(0, &command[0], 0, 0, TRUE, 0, 0, 0, &startup, &process);
-    CloseHandle(out);
-    CloseHandle(err);
-    if (!started) {
-        ADD_FAILURE() << "cannot start gaugecheck.exe";
-        return run;
-    }
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
+    CheckRun run{run_program("gaugecheck.exe", arguments, root + "\\gaugecheck")};
+    if (run.timed_out)
         ADD_FAILURE() << "gaugecheck.exe hangs";
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &run.exit_code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    for (auto [path, text] : {std::pair(out_path, &run.out), std::pair(err_path, &run.err)}) {
-        std::vector<uint8_t> bytes = read_file(path);
-        text->assign(bytes.begin(), bytes.end());
-    }
     for (size_t start = 0, end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
         json record = json::parse(run.out.substr(start, end - start), nullptr, false);
         EXPECT_FALSE(record.is_discarded()) << run.out.substr(start, end - start);

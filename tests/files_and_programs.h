@@ -1,0 +1,38 @@
+// What the tests that build files and run the project's programs share: writing a whole file
+// (its folders made on the way), removing a folder tree, and running a program beside the test
+// program with its output in files.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdint.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// Makes a folder and every missing folder above it (a full path, backslashes).
+void make_folders(const std::string &folder);
+
+// Writes a whole file, making its folder first; the failure names the path and the error.
+::testing::AssertionResult write_file(const std::string &path, const std::string &bytes);
+::testing::AssertionResult write_file(const std::string &path, const std::vector<uint8_t> &bytes);
+
+// Removes a folder and everything in it, with or without a trailing backslash.
+void remove_tree(const std::string &folder);
+
+struct ProgramRun {
+    DWORD exit_code = 0;
+    bool timed_out = false;  // killed after a minute
+    std::string out, err;
+};
+
+// Runs `program` (a file name beside the test program) with `arguments` (UTF-8). Its output
+// goes to `output_stem`.out and .err, never a pipe, so nothing can block on a full one;
+// `stdout_handle` replaces the .out file when given, and `out` then stays empty. A run that
+// takes over a minute is a hang: killed, and `timed_out` set. Every failing call fails the test.
+ProgramRun run_program(const std::string &program, const std::string &arguments, const std::string &output_stem,
+                       HANDLE stdout_handle = 0);
+
+}  // namespace test_support
