@@ -1,0 +1,222 @@
+// Loading a gauge module the way the host does, but safely: the file's headers are checked
+// before the loader sees it, and every record the host will read through a pointer is checked
+// to lie inside the mapped image before anything reads it.
+#include "panel_host.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "toolbox.h"
+
+namespace panel_host {
+
+// Checks the file's headers before the loader sees it, for a message better than "failed".
+static bool check_image(const std::string &path, std::string &error)
+{
+    HANDLE file = CreateFileW(toolbox::widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = path + ": cannot open the file";
+        return false;
+    }
+    unsigned char dos[64] = {0};
+    unsigned char pe[24] = {0};
+    DWORD dos_read = 0, pe_got = 0;
+    uint32_t pe_offset = 0;
+    bool dos_ok = ReadFile(file, dos, sizeof dos, &dos_read, 0) && dos_read == sizeof dos;
+    if (dos_ok)
+        memcpy(&pe_offset, dos + 60, 4);
+    bool pe_read = dos_ok && pe_offset < (1u << 20) &&
+                   SetFilePointer(file, (LONG)pe_offset, 0, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+                   ReadFile(file, pe, sizeof pe, &pe_got, 0) && pe_got == sizeof pe;
+    CloseHandle(file);
+    if (dos_read < 2 || dos[0] != 'M' || dos[1] != 'Z' || !pe_read || memcmp(pe, "PE\0\0", 4) != 0) {
+        error = path + ": not a Windows module (no MZ/PE header)";
+        return false;
+    }
+    uint16_t machine, characteristics;
+    memcpy(&machine, pe + 4, 2);
+    memcpy(&characteristics, pe + 22, 2);
+    if (machine != 0x014C) {
+        char text[96];
+        snprintf(text, sizeof text, ": not a 32-bit x86 module (machine 0x%04X)", machine);
+        error = path + text;
+        return false;
+    }
+    if (!(characteristics & 0x2000)) {
+        error = path + ": not a DLL (a program, not a gauge module)";
+        return false;
+    }
+    return true;
+}
+
+// The module's mapped image, as the loader laid it out: every record the host reads through a
+// pointer must lie inside it and be readable, or the host would fault reading a broken module.
+struct MappedImage {
+    uintptr_t base, size;
+    bool holds(const void *address, size_t bytes) const
+    {
+        uintptr_t at = (uintptr_t)address;
+        if (at < base || at - base > size || bytes > size - (at - base))
+            return false;
+        // Every page of the range committed and readable (a section may be mapped without access).
+        for (uintptr_t page = at & ~(uintptr_t)0xFFF; page < at + bytes; page += 0x1000) {
+            MEMORY_BASIC_INFORMATION info;
+            if (!VirtualQuery((void *)page, &info, sizeof info) || info.State != MEM_COMMIT ||
+                (info.Protect & (PAGE_NOACCESS | PAGE_GUARD)) || info.Protect == 0)
+                return false;
+        }
+        return true;
+    }
+    // A NUL-ended text inside the image.
+    bool holds_text(const char *text) const
+    {
+        for (size_t length = 0;; ++length) {
+            if (!holds(text + length, 1))
+                return false;
+            if (!text[length])
+                return true;
+        }
+    }
+};
+
+static MappedImage mapped_image(HMODULE handle)
+{
+    // The loader accepted the headers, so they can be read as they are.
+    const IMAGE_DOS_HEADER *dos = (const IMAGE_DOS_HEADER *)handle;
+    const IMAGE_NT_HEADERS32 *nt = (const IMAGE_NT_HEADERS32 *)((const char *)handle + dos->e_lfanew);
+    return {(uintptr_t)handle, nt->OptionalHeader.SizeOfImage};
+}
+
+static std::string address_text(const void *address)
+{
+    char text[32];
+    snprintf(text, sizeof text, "0x%08lX", (unsigned long)(uintptr_t)address);
+    return text;
+}
+
+// Walks an element tree as make_instance will, checking each record before reading it. The
+// depth limit also stops a list that leads back to an element above it.
+static bool check_elements(const MappedImage &image, ELEMENT_HEADER *element, int depth, std::string &error)
+{
+    if (!element)
+        return true;
+    if (depth > 64) {
+        error = "its element tree is deeper than 64 (a list that leads back into itself?)";
+        return false;
+    }
+    if (!image.holds(element, sizeof(ELEMENT_HEADER)) ||
+        (element->element_type == ::ELEMENT_TYPE_STRING && !image.holds(element, sizeof(ELEMENT_STRING)))) {
+        error = "an element points outside the module (at " + address_text(element) + ")";
+        return false;
+    }
+    if (!element->next_element)
+        return true;
+    for (ELEMENT_HEADER **next = element->next_element;; ++next) {
+        if (!image.holds(next, sizeof *next)) {
+            error = "an element's list points outside the module (at " + address_text(next) + ")";
+            return false;
+        }
+        if (!*next)
+            return true;
+        if (!check_elements(image, *next, depth + 1, error))
+            return false;
+    }
+}
+
+// Everything the host reads from the exports on: the gauge list, each gauge header, its name,
+// element list and elements.
+static bool check_records(HMODULE handle, GAUGE_LINKAGE *linkage, GAUGE_IMPORT_TABLE *import_table,
+                          std::string &error)
+{
+    MappedImage image = mapped_image(handle);
+    if (!image.holds(linkage, sizeof *linkage) || !image.holds(import_table, sizeof *import_table)) {
+        error = "its Linkage or ImportTable record lies outside the module";
+        return false;
+    }
+    for (GAUGEHDR **entry = linkage->gauge_header_list;; ++entry) {
+        if (!image.holds(entry, sizeof *entry)) {
+            error = "its gauge list runs past the end of the module";
+            return false;
+        }
+        GAUGEHDR *gauge = *entry;
+        if (!gauge)
+            return true;
+        if (!image.holds(gauge, sizeof *gauge)) {
+            error = "its gauge list points outside the module (at " + address_text(gauge) + ")";
+            return false;
+        }
+        if (gauge->gauge_name && !image.holds_text(gauge->gauge_name)) {
+            error = "a gauge's name points outside the module (at " + address_text(gauge->gauge_name) + ")";
+            return false;
+        }
+        if (!gauge->elements_list)
+            continue;
+        if (!image.holds(gauge->elements_list, sizeof *gauge->elements_list)) {
+            error = "a gauge's element list points outside the module (at " + address_text(gauge->elements_list) + ")";
+            return false;
+        }
+        if (!check_elements(image, gauge->elements_list[0], 0, error))
+            return false;
+    }
+}
+
+bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable)
+{
+    module = Module();
+    if (unreadable)
+        *unreadable = false;
+    if (!check_image(path, error))
+        return false;
+    std::wstring full_path = toolbox::full_path_w(path);
+    if (full_path.empty()) {
+        error = path + ": cannot resolve the path";
+        return false;
+    }
+    HMODULE handle = LoadLibraryExW(full_path.c_str(), 0, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!handle) {
+        char text[64];
+        snprintf(text, sizeof text, ": the loader refused it (error %lu)", GetLastError());
+        error = path + text;
+        return false;
+    }
+    auto linkage = (GAUGE_LINKAGE *)GetProcAddress(handle, "Linkage");
+    auto import_table = (GAUGE_IMPORT_TABLE *)GetProcAddress(handle, "ImportTable");
+    if (!linkage || !import_table) {
+        error = path + (linkage ? ": no ImportTable export" : ": no Linkage export (not a gauge module)");
+        FreeLibrary(handle);
+        return false;
+    }
+    std::string why;
+    if (!check_records(handle, linkage, import_table, why)) {
+        error = path + ": cannot be read safely: " + why;
+        if (unreadable)
+            *unreadable = true;
+        FreeLibrary(handle);
+        return false;
+    }
+    module.path = path;
+    module.handle = handle;
+    module.linkage = linkage;
+    module.import_table = import_table;
+    // The host writes its service table's address before it calls the module.
+    import_table->panels = panels();
+    for (GAUGEHDR **entry = linkage->gauge_header_list; *entry; ++entry)
+        module.gauges.push_back(*entry);
+    if (module.gauges.empty()) {
+        error = path + ": Linkage lists no gauge";
+        FreeLibrary(handle);
+        module = Module();
+        return false;
+    }
+    return true;
+}
+
+void unload_module(Module &module)
+{
+    if (module.handle)
+        FreeLibrary(module.handle);
+    module = Module();
+}
+
+}  // namespace panel_host
