@@ -82,8 +82,7 @@ static const OptionRow OPTION_TABLE[] = {
 bool same_file_path(const std::string &a, const std::string &b)
 {
     std::wstring full_a = toolbox::full_path_w(a), full_b = toolbox::full_path_w(b);
-    return !full_a.empty() && CompareStringOrdinal(full_a.c_str(), (int)full_a.size(), full_b.c_str(),
-                                                   (int)full_b.size(), TRUE) == CSTR_EQUAL;
+    return !full_a.empty() && toolbox::same_text_ignoring_case(toolbox::narrow(full_a), toolbox::narrow(full_b));
 }
 
 // Options that only make sense together.

@@ -19,13 +19,7 @@ std::string join_path(const std::string &folder, const std::string &name)
 
 std::string full_path(const std::string &path)
 {
-    std::wstring wide = toolbox::widen(path);
-    DWORD length = GetFullPathNameW(wide.c_str(), 0, 0, 0);
-    if (length == 0)
-        return path;
-    std::wstring full(length, L'\0');
-    length = GetFullPathNameW(wide.c_str(), length, &full[0], 0);
-    full.resize(length);
+    std::wstring full = toolbox::full_path_w(path);
     // A folder's trailing backslash would double up in joins; a drive root keeps its own.
     while (full.size() > 3 && full.back() == L'\\')
         full.pop_back();
@@ -38,12 +32,6 @@ std::string parent_folder(const std::string &path)
     if (slash == std::string::npos)
         return std::string();
     return path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
-}
-
-std::string file_name(const std::string &path)
-{
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 static DWORD attributes(const std::string &path)
@@ -76,7 +64,7 @@ std::string path_key(const std::string &path)
 
 bool same_name(const std::string &a, const std::string &b)
 {
-    return path_key(a) == path_key(b);
+    return toolbox::same_text_ignoring_case(a, b);
 }
 
 bool list_subfolders(const std::string &folder, const char *pattern, std::vector<std::string> &names,

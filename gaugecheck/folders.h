@@ -9,16 +9,17 @@ namespace gaugecheck {
 
 // "C:\a" + "b" -> "C:\a\b" (one backslash, whichever side had one).
 std::string join_path(const std::string &folder, const std::string &name);
-// The absolute form, with backslashes; forward slashes and ".." resolved.
+// The absolute form, with backslashes; forward slashes and ".." resolved. Empty when Windows
+// cannot resolve it.
 std::string full_path(const std::string &path);
 std::string parent_folder(const std::string &path);
-std::string file_name(const std::string &path);
 
 bool is_file(const std::string &path);
 bool is_folder(const std::string &path);
 
 // Case-insensitive as Windows compares file names; a key for maps of paths.
 std::string path_key(const std::string &path);
+// Two names, or two full paths, equal as Windows compares file names.
 bool same_name(const std::string &a, const std::string &b);
 
 // The subfolders of `folder` whose names match `pattern` (a wildcard such as "panel*"), sorted

@@ -119,10 +119,10 @@ static int run(const std::vector<std::string> &args)
     if (!given.empty()) {
         sim = full_path(given);
         // fs9.exe itself dropped on the program means its folder.
-        if (is_file(sim) && same_name(file_name(sim), SIM_PROGRAM))
+        if (is_file(sim) && same_name(toolbox::file_name(sim), SIM_PROGRAM))
             sim = parent_folder(sim);
         if (!is_folder(sim))
-            return usage_error("no folder " + sim + "; give the simulator's folder, for example " + EXAMPLE_FOLDER);
+            return usage_error("no folder " + (sim.empty() ? given : sim) + "; give the simulator's folder, for example " + EXAMPLE_FOLDER);
         if (!has_sim_program(sim))
             return usage_error(sim + " is not the simulator's folder: it has no " + SIM_PROGRAM +
                                ". Give the folder that holds it, for example " + EXAMPLE_FOLDER);

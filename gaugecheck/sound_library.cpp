@@ -81,8 +81,10 @@ void check_sound_library(const std::string &sim_folder, Findings &findings)
     std::string copy_fix = "copy the 32-bit GaugeSound.dll from its own package into " + sim_folder;
     std::string found;
     for (const std::string &folder : search_folders(sim_folder)) {
-        std::string candidate = join_path(full_path(folder), LIBRARY_FILE);
-        if (is_file(candidate)) {
+        // A PATH entry Windows cannot resolve is no folder the loader searches either.
+        std::string resolved = full_path(folder);
+        std::string candidate = join_path(resolved, LIBRARY_FILE);
+        if (!resolved.empty() && is_file(candidate)) {
             found = candidate;
             break;
         }

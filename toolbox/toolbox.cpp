@@ -1,4 +1,5 @@
-// UTF-8/UTF-16 conversion, the program's folder and whole-file reads, through the wide APIs.
+// UTF-8/UTF-16 conversion, the program's folder, file names and whole-file reads, through the
+// wide APIs.
 #include "toolbox.h"
 
 #include <stdio.h>
@@ -60,6 +61,19 @@ std::wstring full_path_w(const std::string &path)
         return std::wstring();
     full.resize(length);
     return full;
+}
+
+std::string file_name(const std::string &path)
+{
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool same_text_ignoring_case(const std::string &a, const std::string &b)
+{
+    std::wstring wide_a = widen(a), wide_b = widen(b);
+    return CompareStringOrdinal(wide_a.c_str(), (int)wide_a.size(), wide_b.c_str(), (int)wide_b.size(), TRUE) ==
+           CSTR_EQUAL;
 }
 
 std::string printable(const std::string &text, size_t limit)

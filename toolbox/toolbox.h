@@ -22,6 +22,12 @@ std::string program_folder();
 // backslashes, "." and ".." are folded). Empty if it cannot be resolved.
 std::wstring full_path_w(const std::string &path);
 
+// The last part of a path, after its last slash or backslash; the whole of it without one.
+std::string file_name(const std::string &path);
+
+// Equal as Windows compares file names: ignoring case over all of Unicode, not only ASCII.
+bool same_text_ignoring_case(const std::string &a, const std::string &b);
+
 // Text from a user's file or command line, fit to echo in a one-line message: control
 // characters escaped (\n, \xNN), cut after `limit` bytes (never inside a UTF-8 sequence)
 // with "..." after.
