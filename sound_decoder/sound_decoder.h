@@ -21,10 +21,11 @@ struct SoundFileInfo {
     double seconds = 0;
 };
 
-// Walks the RIFF WAVE file with mmio and checks that the system's codecs can decode its format
-// to PCM (ACM). On failure returns false and a short reason for the user ("not a RIFF WAVE file",
-// "no fmt chunk", "no codec on this system for IMA ADPCM", "the data chunk is empty", ...).
-// Warnings that do not stop playback (size field past the end of the file, truncated) go to `warnings`.
+// Walks the RIFF WAVE file with mmio, checks that the system's codecs can decode its format to
+// PCM (ACM) and decodes a first block of its data. On failure returns false and a short reason
+// for the user ("not a RIFF WAVE file", "no fmt chunk", "no codec on this system for IMA ADPCM",
+// "the data chunk is empty", "its codec cannot decode the data", ...). Warnings that do not
+// stop playback (size field past the end of the file, truncated) go to `warnings`.
 bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, std::string &reason, std::vector<std::string> *warnings = nullptr);
 
 // A sound file decoded on demand to mono samples (-1..1) at one rate. Only as much of the file

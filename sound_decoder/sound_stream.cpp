@@ -336,7 +336,16 @@ bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, std:
     SoundStream stream;
     bool ok = stream.open(utf8_path, 22050, reason, warnings);
     info = stream.info();
-    return ok;
+    if (!ok)
+        return false;
+    // Opening only proves a codec takes the format; a first block of samples proves it takes
+    // the data. More would make the check cost what a whole file costs.
+    float first_block[4096];
+    if (info.data_bytes > 0 && stream.read(first_block, 4096) == 0) {
+        reason = "its codec cannot decode the data";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace sound_decoder

@@ -42,6 +42,16 @@ std::vector<uint8_t> adpcm_wave()
     return riff({{"fmt ", format}, {"fact", fact}, {"data", data}});
 }
 
+// MPEG layer-3 format whose data holds no frame at all: the system's codec opens for the
+// format and then finds nothing in the bytes to decode.
+std::vector<uint8_t> undecodable_mp3_wave()
+{
+    std::vector<uint8_t> format = wave_format(0x55, 1, 44100, 0, 16000, 1);
+    put_le(format, 12, 2), put_le(format, 1, 2), put_le(format, 2, 4);  // cbSize, MPEG, no padding
+    put_le(format, 417, 2), put_le(format, 1, 2), put_le(format, 1393, 2);  // block, frames a block, delay
+    return plain(format, std::vector<uint8_t>(417 * 20, 0));
+}
+
 // Replaces every copy of `from` by `to` (same length); the count of copies replaced.
 int replace_bytes(std::vector<uint8_t> &bytes, const std::vector<uint8_t> &from, const std::vector<uint8_t> &to)
 {
@@ -206,6 +216,8 @@ const Case CASES[] = {
     {"SoundFileEmpty", [](const Install &i) { i.put(LOOP_WAV, {}); }, {{"sound_file", "problem", LOOP_WAV}}, 1},
     {"SoundFileCorrupt", [](const Install &i) { i.text(LOOP_WAV, "RIFF\x20\0\0\0WAVEjunk this is no sound at all"); },
      {{"sound_file", "problem", LOOP_WAV}}, 1},
+    {"SoundFileUndecodable", [](const Install &i) { i.put(LOOP_WAV, undecodable_mp3_wave()); },
+     {{"sound_file", "problem", LOOP_WAV, "its codec cannot decode the data"}}, 1},
     {"SoundFileAdpcm", [](const Install &i) { i.put(CUE_WAV, adpcm_wave()); }, {{"sound_file", "ok", CUE_WAV}}, 0},
     {"WrongGaugeName", [](const Install &i) { i.panel("VQT7_Boomcue!VQT7_Boomcue, 10, 60", "VQT7_Boomcue!Boomcue, 10, 60"); },
      {{"panel", "problem", GOOD_CFG, "make the line read gauge01=VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40"}}, 1},
