@@ -12,6 +12,9 @@ namespace gaugecheck {
 
 // A panel.cfg is small text; a file past this is not one, and is not read whole.
 static const uint64_t PANEL_LIMIT = 4u << 20;
+// Aliases are followed by recursion: a chain longer than any real aircraft set uses is cut here
+// before it can exhaust the stack.
+static const int ALIAS_CHAIN_LIMIT = 32;
 
 namespace {
 
@@ -26,7 +29,8 @@ struct PanelScan {
     std::vector<ModuleUse> uses;
     std::map<std::string, PanelState> panels;  // by path_key
 
-    PanelState scan(const std::string &cfg);
+    // `depth`: how many panels of an alias chain lead here, this one included.
+    PanelState scan(const std::string &cfg, int depth = 1);
     void judge_lines(const std::string &cfg, const std::vector<PanelEntry> &entries);
     std::string alias_target(const std::string &alias) const
     {
@@ -45,7 +49,7 @@ std::string two_digits(int number)
     return text;
 }
 
-PanelState PanelScan::scan(const std::string &cfg)
+PanelState PanelScan::scan(const std::string &cfg, int depth)
 {
     std::string key = path_key(cfg);
     auto known = panels.find(key);
@@ -97,12 +101,18 @@ PanelState PanelScan::scan(const std::string &cfg)
         auto report = our_lines.empty() ? &Findings::warning : &Findings::problem;
         (findings.*report)("panel", cfg, where + " leads back to this panel (an alias loop), so the aircraft has no panel",
                            "point the alias at a panel.cfg that holds the panel itself");
+    } else if (depth >= ALIAS_CHAIN_LIMIT) {
+        auto report = our_lines.empty() ? &Findings::warning : &Findings::problem;
+        (findings.*report)("panel", cfg,
+                           where + " makes an alias chain longer than " + std::to_string(ALIAS_CHAIN_LIMIT) +
+                               " panels, which gaugecheck follows no further",
+                           "point the alias straight at the panel.cfg that holds the panel itself");
     } else if (!is_file(target)) {
         auto report = our_lines.empty() ? &Findings::warning : &Findings::problem;
         (findings.*report)("panel", cfg, where + " names " + target + ", which does not exist",
                            "correct the alias line: it names a folder under Aircraft, such as alias=Other_Aircraft\\panel");
     } else {
-        state.ours = scan(target).ours;
+        state.ours = scan(target, depth + 1).ours;
         if (state.ours)
             findings.ok("panel", cfg, where + ": the aircraft uses the panel " + target);
     }

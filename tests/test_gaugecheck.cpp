@@ -240,6 +240,17 @@ const Case CASES[] = {
          i.text("sim\\Aircraft\\LoopB\\panel\\panel.cfg", "[FLTSIM]\nAlias = LoopA\\panel // back again\n");
      },
      {{"panel", "warning", "sim\\Aircraft\\LoopB\\panel\\panel.cfg", "alias loop"}}, 0},
+    {"AliasChainOf40",
+     [](const Install &i) {
+         // Chain00 -> Chain01 -> ... -> Chain39 -> Good: the 32nd panel is as far as it goes.
+         for (int n = 0; n < 40; ++n) {
+             char cfg[64], next[16];
+             snprintf(cfg, sizeof cfg, "sim\\Aircraft\\Chain%02d\\panel\\panel.cfg", n);
+             snprintf(next, sizeof next, "Chain%02d", n + 1);
+             i.text(cfg, std::string("[fltsim]\nalias=") + (n < 39 ? next : "Good") + "\\panel\n");
+         }
+     },
+     {{"panel", "warning", "sim\\Aircraft\\Chain31\\panel\\panel.cfg", "alias chain longer than 32 panels"}}, 0},
     {"GaugeLinesBesideAlias",
      [](const Install &i) { i.text("sim\\Aircraft\\Second\\panel\\panel.cfg", "[fltsim]\nalias=Good\\panel\n[Window00]\ngauge00=VQT7_Boomcue!VQT7_Boomcue, 0, 0\n"); },
      {{"panel", "problem", "sim\\Aircraft\\Second\\panel\\panel.cfg", "never read"}}, 1},
