@@ -3,7 +3,11 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <windows.h>
+
+#include <exception>
+#include <new>
 
 #include "checks.h"
 #include "folders.h"
@@ -12,7 +16,8 @@
 
 using namespace gaugecheck;
 
-static const int EXIT_CLEAN = 0, EXIT_PROBLEMS = 1, EXIT_USAGE = 2;
+// 3 is also what an abort gives; the handlers below make it always come with one line on stderr.
+static const int EXIT_CLEAN = 0, EXIT_PROBLEMS = 1, EXIT_USAGE = 2, EXIT_FAILED = 3;
 static const char SIM_PROGRAM[] = "fs9.exe";
 static const char EXAMPLE_FOLDER[] = "\"C:\\Program Files\\Microsoft Games\\Flight Simulator 9\"";
 
@@ -23,7 +28,8 @@ static const char USAGE[] =
     "Without SIMFOLDER it looks upward from the current folder and from its own folder.\n"
     "  --json             one JSON object a line\n"
     "  --aircraft FOLDER  also check this aircraft folder's panels (may be repeated)\n"
-    "Exit codes: 0 no problem (warnings allowed), 1 problems, 2 bad command line or folder.\n";
+    "Exit codes: 0 no problem (warnings allowed), 1 problems, 2 bad command line or folder,\n"
+    "3 gaugecheck itself failed (out of memory, an unexpected error).\n";
 
 // UTF-8 to a console as wide text (any code page shows it), to a file or pipe as it is.
 static void write_line(DWORD which, const std::string &line)
@@ -152,8 +158,22 @@ static int run(const std::vector<std::string> &args)
     return ordered.count(Status::problem) ? EXIT_PROBLEMS : EXIT_CLEAN;
 }
 
+// An exception thrown where it cannot unwind to wmain's handler would abort with the C
+// runtime's text; say it in the program's one line instead.
+static void report_terminate()
+{
+    // Plain ASCII through stdio: nothing here may need memory that is perhaps gone.
+    fputs("gaugecheck: error: an unexpected error stopped the check\n", stderr);
+    fflush(stderr);
+    _exit(EXIT_FAILED);
+}
+
 int wmain(int argc, wchar_t **argv)
 {
+    std::set_terminate(report_terminate);
+    // Probing PATH's folders would otherwise ask about an empty card reader ("There is no disk
+    // in the drive") and stall the check until someone clicks.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
     // Plain line feeds in files and pipes, as the bench writes: scripts read them on Linux too.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
@@ -161,7 +181,19 @@ int wmain(int argc, wchar_t **argv)
     for (int i = 1; i < argc; ++i)
         args.push_back(toolbox::narrow(argv[i]));
     bool wait_for_enter = own_console();
-    int code = run(args);
+    int code = EXIT_FAILED;
+    std::string failure;
+    try {
+        code = run(args);
+    } catch (const std::bad_alloc &) {
+        failure = "out of memory";
+    } catch (const std::exception &exception) {
+        failure = exception.what();
+    } catch (...) {
+        failure = "an unexpected error";
+    }
+    if (!failure.empty())
+        write_line(STD_ERROR_HANDLE, "gaugecheck: error: " + failure + "; the check did not finish");
     if (wait_for_enter) {
         write_line(STD_OUTPUT_HANDLE, "Press Enter to close this window.");
         wchar_t buffer[16];
