@@ -94,7 +94,7 @@ int make_instances(Panel &panel, bool demo, Scenario &scenario, std::string &err
     std::vector<Known> known;
     for (panel_host::Module &module : panel.modules)
         for (size_t g = 0; g < module.gauges.size(); ++g) {
-            const char *name = module.gauges[g]->gauge_name;
+            const char *name = host_contract::pointer_at<const char>(module.gauges[g], host_contract::GAUGEHDR_NAME_AT);
             Known gauge{&module, g, name && *name ? std::string(name) : file_stem(module.path)};
             // The timeline and the scenario name gauges by name: two of one name could not be told apart.
             for (const Known &other : known)

@@ -122,8 +122,8 @@ Instance make_instance(Module &module, size_t gauge_index)
     Instance instance;
     instance.module = &module;
     instance.gauge = module.gauges.at(gauge_index);
-    if (instance.gauge->elements_list)
-        collect_elements(instance.gauge->elements_list[0], instance);
+    if (ELEMENT_HEADER **root = pointer_at<ELEMENT_HEADER *>(instance.gauge, GAUGEHDR_ELEMENTS_AT))
+        collect_elements(*root, instance);
     return instance;
 }
 
@@ -203,7 +203,7 @@ std::vector<SOUND_EVENT> sound_events(uint32_t from)
 
 bool sound_library_loaded()
 {
-    return GetModuleHandleA("GaugeSound") != 0;
+    return GetModuleHandleA(SOUND_LIBRARY_NAME) != 0;
 }
 
 bool use_sound_library(const std::string &variant)

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "host_contract.h"
+// Only for the record pointers' type names, which the tests use to reach the modules' records;
+// the host itself reads and writes every record by byte position (host_contract.h).
 #include "host_panel.h"
 #include "sound_journal.h"
 
