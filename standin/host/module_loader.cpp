@@ -165,11 +165,13 @@ static bool check_records(HMODULE handle, const void *linkage, const void *impor
     }
 }
 
-bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable)
+bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable, bool *refused)
 {
     module = Module();
     if (unreadable)
         *unreadable = false;
+    if (refused)
+        *refused = false;
     if (!check_image(path, error))
         return false;
     std::wstring full_path = toolbox::full_path_w(path);
@@ -182,6 +184,8 @@ bool load_module(const std::string &path, Module &module, std::string &error, bo
         char text[64];
         snprintf(text, sizeof text, ": the loader refused it (error %lu)", GetLastError());
         error = path + text;
+        if (refused)
+            *refused = true;
         return false;
     }
     auto linkage = (GAUGE_LINKAGE *)GetProcAddress(handle, LINKAGE_EXPORT);
