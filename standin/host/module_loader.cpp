@@ -97,9 +97,16 @@ static std::string address_text(const void *address)
     return text;
 }
 
+// The most elements the host visits for one gauge. A tree is visited once per way to reach
+// each element, so lists that name one element twice, nested, would double the visits at every
+// level; real gauges have a handful of elements.
+constexpr uint32_t ELEMENT_VISIT_LIMIT = 1024;
+
 // Walks an element tree as make_instance will, checking each record before reading it. The
-// depth limit also stops a list that leads back to an element above it.
-static bool check_elements(const MappedImage &image, const void *element, int depth, std::string &error)
+// depth limit also stops a list that leads back to an element above it; `visits` counts down
+// the gauge's shared budget.
+static bool check_elements(const MappedImage &image, const void *element, int depth, uint32_t &visits,
+                           std::string &error)
 {
     if (!element)
         return true;
@@ -107,6 +114,12 @@ static bool check_elements(const MappedImage &image, const void *element, int de
         error = "its element tree is deeper than 64 (a list that leads back into itself?)";
         return false;
     }
+    if (visits == 0) {
+        error = "its element tree reaches more than " + std::to_string(ELEMENT_VISIT_LIMIT) +
+                " elements (lists that name one element many times?)";
+        return false;
+    }
+    --visits;
     if (!image.holds(element, ELEMENT_COMMON_BYTES) ||
         (read_at<uint32_t>(element, ELEMENT_TYPE_AT) == host_contract::ELEMENT_TYPE_STRING && !image.holds(element, STRING_BYTES))) {
         error = "an element points outside the module (at " + address_text(element) + ")";
@@ -122,7 +135,7 @@ static bool check_elements(const MappedImage &image, const void *element, int de
         }
         if (!*next)
             return true;
-        if (!check_elements(image, pointer_at<void>(next, 0), depth + 1, error))
+        if (!check_elements(image, pointer_at<void>(next, 0), depth + 1, visits, error))
             return false;
     }
 }
@@ -160,7 +173,8 @@ static bool check_records(HMODULE handle, const void *linkage, const void *impor
             error = "a gauge's element list points outside the module (at " + address_text(elements) + ")";
             return false;
         }
-        if (!check_elements(image, pointer_at<void>(elements, 0), 0, error))
+        uint32_t visits = ELEMENT_VISIT_LIMIT;
+        if (!check_elements(image, pointer_at<void>(elements, 0), 0, visits, error))
             return false;
     }
 }

@@ -105,6 +105,7 @@ void clear_fetches()
     fetch_log.clear();
 }
 
+// The loader has checked the tree, so it lies inside the module and is of bounded size.
 static void collect_elements(ELEMENT_HEADER *element, Instance &instance)
 {
     if (!element)
