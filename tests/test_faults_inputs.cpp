@@ -1,13 +1,15 @@
 // Bad input from the host: random service codes with random extra data, and extreme values in
 // variables a module must ignore. The modules must not crash and must act on nothing but their
 // four codes. (Extreme trigger and gate values are in test_dragdrone, every readout value
-// in test_boomcue_readout.) Then bad input to the host: a module too large to walk.
+// in test_boomcue_readout.) Then bad input to the host: a module too large to walk, and a sound
+// library folder without the library.
 #include <float.h>
 
 #include <random>
 
 #include "bench_runs.h"
 #include "test_support.h"
+#include "toolbox.h"
 
 using namespace panel_host;
 using namespace test_support;
@@ -166,6 +168,20 @@ TEST(ModuleInputTest, BenchReportsTheTreeAsUnreadableNotAsACrash)
                            "elements"),
               std::string::npos)
         << run.err;
+}
+
+// A sound library variant whose folder is there but holds no library would leave every gauge
+// silent while the run went on as if the library were loaded.
+class SoundLibraryChoiceTest : public HostTest {};
+
+TEST_F(SoundLibraryChoiceTest, FolderWithoutTheLibraryIsRefused)
+{
+    const std::wstring folder = toolbox::widen(exe_folder()) + L"sound\\no_library_inside";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const bool chosen = use_sound_library("no_library_inside");
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_FALSE(chosen);
+    EXPECT_TRUE(use_sound_library("full"));
 }
 
 }  // namespace

@@ -212,6 +212,11 @@ bool use_sound_library(const std::string &variant)
     std::wstring folder = toolbox::program_folder_w() + L"sound\\" + toolbox::widen(variant);
     if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
         return false;
+    // A folder without the library would leave every gauge silent, not show the variant asked
+    // for; only "absent" is meant to hold none.
+    std::wstring library = folder + L"\\" + toolbox::widen(SOUND_LIBRARY_NAME) + L".dll";
+    if (variant != "absent" && GetFileAttributesW(library.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
     return SetDllDirectoryW(folder.c_str()) != 0;
 }
 
