@@ -52,7 +52,7 @@ extern GAUGE_MODULE gauge_module;
 //   Every other code: return at once.
 void HOST_ENTRY gauge_dispatch(GAUGEHDR *gauge, int32_t service_id, uint32_t extra_data);
 
-// Linkage's module routines, words 2 and 3. The host may call them at any time around the
+// Linkage's module routines, at bytes 4 and 8. The host may call them at any time around the
 // module's life; the module does its work in the gauge's calls, so they do nothing.
 void HOST_ENTRY gauge_module_init(void);
 void HOST_ENTRY gauge_module_deinit(void);

@@ -45,9 +45,9 @@ enum : uint32_t {
 #define IMAGE_FLAGS_GAUGE_DEFAULT 0x83u
 
 // The words by which the host recognises a module's records.
-#define IMPORT_TABLE_ID 0x0000000Fu     // word 0 of ImportTable
-#define LINKAGE_MODULE_ID 0x13u          // word 0 of Linkage
-#define LINKAGE_MODULE_VERSION 0x0800u   // word 5 of Linkage: 2048, not the header's 800
+#define IMPORT_TABLE_ID 0x0000000Fu     // at byte 0 of ImportTable
+#define LINKAGE_MODULE_ID 0x13u          // at byte 0 of Linkage
+#define LINKAGE_MODULE_VERSION 0x0800u   // at byte 20 of Linkage: 2048, not the header's 800
 #define GAUGEHDR_VERSION 800u            // byte 0 of the gauge header: 0x320
 
 // An element without an image resource; a mouse rectangle without a cursor.
@@ -95,8 +95,8 @@ struct GAUGE_IMPORT_TABLE {
     uint32_t reserved[2];
 };
 static_assert(sizeof(GAUGE_IMPORT_TABLE) == 16, "ImportTable is four words");
-static_assert(offsetof(GAUGE_IMPORT_TABLE, table_id) == 0, "identifier in word 1");
-static_assert(offsetof(GAUGE_IMPORT_TABLE, panels) == 4, "PANELS pointer in word 2");
+static_assert(offsetof(GAUGE_IMPORT_TABLE, table_id) == 0, "identifier at byte 0");
+static_assert(offsetof(GAUGE_IMPORT_TABLE, panels) == 4, "PANELS pointer at byte 4");
 
 // Terminating entry of every element's failure list: all zero.
 struct FAILURE_RECORD {
@@ -235,10 +235,10 @@ struct GAUGE_LINKAGE {
     GAUGEHDR *gauge_header_list[2];  // the one gauge, then null
 };
 static_assert(sizeof(GAUGE_LINKAGE) == 32, "Linkage is eight words");
-static_assert(offsetof(GAUGE_LINKAGE, module_id) == 0, "identifier in word 1");
-static_assert(offsetof(GAUGE_LINKAGE, module_init) == 4, "init routine in word 2");
-static_assert(offsetof(GAUGE_LINKAGE, module_deinit) == 8, "deinit routine in word 3");
-static_assert(offsetof(GAUGE_LINKAGE, module_version) == 20, "version in word 6");
-static_assert(offsetof(GAUGE_LINKAGE, gauge_header_list) == 24, "gauge list from word 7");
+static_assert(offsetof(GAUGE_LINKAGE, module_id) == 0, "identifier at byte 0");
+static_assert(offsetof(GAUGE_LINKAGE, module_init) == 4, "init routine at byte 4");
+static_assert(offsetof(GAUGE_LINKAGE, module_deinit) == 8, "deinit routine at byte 8");
+static_assert(offsetof(GAUGE_LINKAGE, module_version) == 20, "version at byte 20");
+static_assert(offsetof(GAUGE_LINKAGE, gauge_header_list) == 24, "gauge list from byte 24");
 
 #pragma pack(pop)

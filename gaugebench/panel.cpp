@@ -37,14 +37,18 @@ static int fail(std::string &error, int code, const std::string &message)
 }
 
 // The loader catches a fault in a module's entry point and only says the load failed; a handler
-// that sees every exception first notes the fault, so the report can say what happened.
+// that sees every exception first notes the fault, so the report can say what happened. A fault
+// that something handled along the way counts only if the loader then refuses the module.
 static DWORD entry_fault_code;
 static void *entry_fault_address;
+// What a C++ throw raises: a library's own error handling, not a crash.
+constexpr DWORD CPP_EXCEPTION_CODE = 0xE06D7363;
 
 static LONG WINAPI note_entry_fault(EXCEPTION_POINTERS *pointers)
 {
     DWORD code = pointers->ExceptionRecord->ExceptionCode;
-    if (!entry_fault_code && (code & 0xC0000000) == 0xC0000000) {  // errors, not notices
+    // Errors, not notices or C++ throws.
+    if (!entry_fault_code && (code & 0xC0000000) == 0xC0000000 && code != CPP_EXCEPTION_CODE) {
         entry_fault_code = code;
         entry_fault_address = pointers->ExceptionRecord->ExceptionAddress;
     }
@@ -57,17 +61,17 @@ int load_modules(const std::vector<std::string> &paths, Panel &panel, std::strin
         panel.modules.emplace_back();
         panel_host::Module &module = panel.modules.back();
         std::string message;
-        bool unreadable = false;
+        bool unreadable = false, refused = false;
         panel.module_being_read = &path;
         entry_fault_code = 0;
         void *watch = AddVectoredExceptionHandler(1, note_entry_fault);
-        bool loaded = panel_host::load_module(path, module, message, &unreadable);
+        bool loaded = panel_host::load_module(path, module, message, &unreadable, &refused);
         if (watch)
             RemoveVectoredExceptionHandler(watch);
         panel.module_being_read = 0;
         if (!loaded) {
             panel.modules.pop_back();
-            if (entry_fault_code) {
+            if (refused && entry_fault_code) {
                 char text[128];
                 snprintf(text, sizeof text, " crashed in its entry point: exception 0x%08lX at address %p",
                          (unsigned long)entry_fault_code, entry_fault_address);
@@ -94,7 +98,7 @@ int make_instances(Panel &panel, bool demo, Scenario &scenario, std::string &err
     std::vector<Known> known;
     for (panel_host::Module &module : panel.modules)
         for (size_t g = 0; g < module.gauges.size(); ++g) {
-            const char *name = module.gauges[g]->gauge_name;
+            const char *name = host_contract::pointer_at<const char>(module.gauges[g], host_contract::GAUGEHDR_NAME_AT);
             Known gauge{&module, g, name && *name ? std::string(name) : file_stem(module.path)};
             // The timeline and the scenario name gauges by name: two of one name could not be told apart.
             for (const Known &other : known)

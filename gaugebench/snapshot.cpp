@@ -5,6 +5,39 @@
 
 namespace bench {
 
+using namespace host_contract;
+
+// What the host reads from an element to draw it, by byte position.
+struct ElementPosition {
+    int32_t x, y;
+};
+
+static ElementPosition element_position(const void *element)
+{
+    return {read_at<int32_t>(element, ELEMENT_POSITION_X_AT), read_at<int32_t>(element, ELEMENT_POSITION_Y_AT)};
+}
+
+// A string element's box, colours (COLORREF, 0x00BBGGRR) and font face.
+struct StringLook {
+    ElementPosition position;
+    int32_t width, height;
+    uint32_t foreground, background;
+    char font_face[STRING_FONT_FACE_BYTES + 1];  // NUL-ended even when the module's is not
+};
+
+static StringLook string_look(const void *element)
+{
+    StringLook look;
+    look.position = element_position(element);
+    look.width = read_at<int32_t>(element, STRING_SIZE_X_AT);
+    look.height = read_at<int32_t>(element, STRING_SIZE_Y_AT);
+    look.foreground = read_at<uint32_t>(element, STRING_FG_COLOR_AT);
+    look.background = read_at<uint32_t>(element, STRING_BG_COLOR_AT);
+    memcpy(look.font_face, (const uint8_t *)element + STRING_FONT_FACE_AT, STRING_FONT_FACE_BYTES);
+    look.font_face[STRING_FONT_FACE_BYTES] = 0;
+    return look;
+}
+
 // The module's bitmap 256 as a packed DIB: header, palette, pixels.
 static const BITMAPINFO *background_bitmap(const panel_host::Instance &instance)
 {
@@ -30,15 +63,15 @@ void face_size(const panel_host::Instance &instance, int &width, int &height)
     width = height = 0;
     // The host sizes a gauge by its background and clips every element to it.
     if (const BITMAPINFO *info = background_bitmap(instance)) {
-        ELEMENT_HEADER *root = instance.elements.empty() ? 0 : instance.elements[0];
-        width = info->bmiHeader.biWidth + (root ? root->position_x : 0);
-        height = abs(info->bmiHeader.biHeight) + (root ? root->position_y : 0);
+        ElementPosition root = instance.elements.empty() ? ElementPosition{0, 0} : element_position(instance.elements[0]);
+        width = info->bmiHeader.biWidth + root.x;
+        height = abs(info->bmiHeader.biHeight) + root.y;
         return;
     }
     for (const panel_host::StringElement &string : instance.strings) {
-        ELEMENT_HEADER &header = string.element->header;
-        width = std::max(width, header.position_x + string.element->size_x);
-        height = std::max(height, header.position_y + string.element->size_y);
+        StringLook look = string_look(string.element);
+        width = std::max(width, look.position.x + look.width);
+        height = std::max(height, look.position.y + look.height);
     }
     width = std::max(width, 1);
     height = std::max(height, 1);
@@ -62,31 +95,28 @@ static void draw_face(HDC dc, panel_host::Instance &instance, int left, int top,
     SaveDC(dc);
     IntersectClipRect(dc, left, top, left + face_width * scale, top + face_height * scale);
     // The root element's bitmap; a module without one leaves the canvas showing.
-    ELEMENT_HEADER *root = instance.elements.empty() ? 0 : instance.elements[0];
     const BITMAPINFO *info = background_bitmap(instance);
-    if (root && info) {
+    if (!instance.elements.empty() && info) {
+        ElementPosition root = element_position(instance.elements[0]);
         int width = info->bmiHeader.biWidth, height = abs(info->bmiHeader.biHeight);
-        StretchDIBits(dc, left + root->position_x * scale, top + root->position_y * scale, width * scale,
-                      height * scale, 0, 0, width, height, dib_pixels(info), info, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, left + root.x * scale, top + root.y * scale, width * scale, height * scale, 0, 0, width,
+                      height, dib_pixels(info), info, DIB_RGB_COLORS, SRCCOPY);
     }
     // Each string element: its box in the background colour, the text in the foreground
     // colour, clipped to the box. The host's colours are COLORREF values (0x00BBGGRR).
     for (panel_host::StringElement &string : instance.strings) {
-        ELEMENT_STRING *element = string.element;
-        char face[33];
-        memcpy(face, element->font_face, 32);
-        face[32] = 0;
+        StringLook look = string_look(string.element);
         // The cell height is the element's height; no smoothing, so text pixels keep the
         // element's exact foreground colour.
-        HFONT font = CreateFontA(element->size_y * scale, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+        HFONT font = CreateFontA(look.height * scale, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
-                                 FIXED_PITCH | FF_MODERN, face);
+                                 FIXED_PITCH | FF_MODERN, look.font_face);
         HGDIOBJ previous = SelectObject(dc, font);
-        SetTextColor(dc, element->fg_color & 0xFFFFFF);
-        SetBkColor(dc, element->bg_color & 0xFFFFFF);
+        SetTextColor(dc, look.foreground & 0xFFFFFF);
+        SetBkColor(dc, look.background & 0xFFFFFF);
         SetBkMode(dc, OPAQUE);
-        int x = left + element->header.position_x * scale, y = top + element->header.position_y * scale;
-        RECT box = {x, y, x + element->size_x * scale, y + element->size_y * scale};
+        int x = left + look.position.x * scale, y = top + look.position.y * scale;
+        RECT box = {x, y, x + look.width * scale, y + look.height * scale};
         ExtTextOutA(dc, x, y, ETO_CLIPPED | ETO_OPAQUE, &box, string.text.c_str(), (UINT)string.text.size(), 0);
         SelectObject(dc, previous);
         DeleteObject(font);

@@ -1,12 +1,15 @@
 // Bad input from the host: random service codes with random extra data, and extreme values in
 // variables a module must ignore. The modules must not crash and must act on nothing but their
 // four codes. (Extreme trigger and gate values are in test_dragdrone, every readout value
-// in test_boomcue_readout.)
+// in test_boomcue_readout.) Then bad input to the host: a module too large to walk, and a sound
+// library folder without the library.
 #include <float.h>
 
 #include <random>
 
+#include "bench_runs.h"
 #include "test_support.h"
+#include "toolbox.h"
 
 using namespace panel_host;
 using namespace test_support;
@@ -131,6 +134,54 @@ TEST(VariableValueTest, FrequencyCueIgnoresItsModuleVariablesWhateverTheirValues
         EXPECT_EQ(gauge.strings.at(0).text, "118.00") << std::hex << value;
     }
     kill(gauge);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bad input from a module file: element lists that name the next element twice at each of 30
+// levels. Every record lies inside the module, but walking it as a tree is 2^30 visits; the
+// host must give up early and call the module unreadable, not hang.
+TEST(ModuleInputTest, ElementTreeTooLargeToWalkIsRefusedQuickly)
+{
+    reset_host();
+    Module module;
+    std::string error;
+    bool unreadable = false;
+    const DWORD start = GetTickCount();
+    const bool loaded = load_module(exe_folder() + "..\\test-gauges\\Rogue_Tree.gau", module, error, &unreadable);
+    const DWORD took = GetTickCount() - start;
+    if (loaded)
+        unload_module(module);
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(unreadable) << error;
+    EXPECT_NE(error.find("cannot be read safely"), std::string::npos) << error;
+    EXPECT_LT(took, 5000u) << "milliseconds to refuse it";
+}
+
+// The bench says so and exits 4, and the exceptions the module raised and handled while it
+// loaded are not taken for a crash in its entry point.
+TEST(ModuleInputTest, BenchReportsTheTreeAsUnreadableNotAsACrash)
+{
+    const std::string path = exe_folder() + "..\\test-gauges\\Rogue_Tree.gau";
+    ProgramRun run = run_gaugebench(quote(path));
+    EXPECT_EQ(run.exit_code, 4u) << run.err;
+    EXPECT_NE(run.err.find("error: " + path + ": cannot be read safely: its element tree reaches more than 1024 "
+                           "elements"),
+              std::string::npos)
+        << run.err;
+}
+
+// A sound library variant whose folder is there but holds no library would leave every gauge
+// silent while the run went on as if the library were loaded.
+class SoundLibraryChoiceTest : public HostTest {};
+
+TEST_F(SoundLibraryChoiceTest, FolderWithoutTheLibraryIsRefused)
+{
+    const std::wstring folder = toolbox::widen(exe_folder()) + L"sound\\no_library_inside";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const bool chosen = use_sound_library("no_library_inside");
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_FALSE(chosen);
+    EXPECT_TRUE(use_sound_library("full"));
 }
 
 }  // namespace

@@ -57,7 +57,8 @@ constexpr uint32_t GAUGEHDR_SIZE_Y_MM_AT = 48;
 constexpr uint32_t GAUGEHDR_MOUSE_RECTS_AT = 80;
 constexpr uint32_t GAUGEHDR_CALLBACK_AT = 84;
 
-// Every element starts with the same fields.
+// Every element starts with the same fields, in its first 60 bytes.
+constexpr uint32_t ELEMENT_COMMON_BYTES = 60;
 constexpr uint32_t ELEMENT_TYPE_AT = 0;
 constexpr uint32_t ELEMENT_RESOURCE_ID_AT = 4;
 constexpr uint32_t ELEMENT_POSITION_X_AT = 8;

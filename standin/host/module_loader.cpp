@@ -10,6 +10,8 @@
 
 namespace panel_host {
 
+using namespace host_contract;
+
 // Checks the file's headers before the loader sees it, for a message better than "failed".
 static bool check_image(const std::string &path, std::string &error)
 {
@@ -95,9 +97,16 @@ static std::string address_text(const void *address)
     return text;
 }
 
+// The most elements the host visits for one gauge. A tree is visited once per way to reach
+// each element, so lists that name one element twice, nested, would double the visits at every
+// level; real gauges have a handful of elements.
+constexpr uint32_t ELEMENT_VISIT_LIMIT = 1024;
+
 // Walks an element tree as make_instance will, checking each record before reading it. The
-// depth limit also stops a list that leads back to an element above it.
-static bool check_elements(const MappedImage &image, ELEMENT_HEADER *element, int depth, std::string &error)
+// depth limit also stops a list that leads back to an element above it; `visits` counts down
+// the gauge's shared budget.
+static bool check_elements(const MappedImage &image, const void *element, int depth, uint32_t &visits,
+                           std::string &error)
 {
     if (!element)
         return true;
@@ -105,67 +114,78 @@ static bool check_elements(const MappedImage &image, ELEMENT_HEADER *element, in
         error = "its element tree is deeper than 64 (a list that leads back into itself?)";
         return false;
     }
-    if (!image.holds(element, sizeof(ELEMENT_HEADER)) ||
-        (element->element_type == ::ELEMENT_TYPE_STRING && !image.holds(element, sizeof(ELEMENT_STRING)))) {
+    if (visits == 0) {
+        error = "its element tree reaches more than " + std::to_string(ELEMENT_VISIT_LIMIT) +
+                " elements (lists that name one element many times?)";
+        return false;
+    }
+    --visits;
+    if (!image.holds(element, ELEMENT_COMMON_BYTES) ||
+        (read_at<uint32_t>(element, ELEMENT_TYPE_AT) == host_contract::ELEMENT_TYPE_STRING && !image.holds(element, STRING_BYTES))) {
         error = "an element points outside the module (at " + address_text(element) + ")";
         return false;
     }
-    if (!element->next_element)
+    const uint32_t *next = pointer_at<const uint32_t>(element, ELEMENT_NEXT_LIST_AT);
+    if (!next)
         return true;
-    for (ELEMENT_HEADER **next = element->next_element;; ++next) {
-        if (!image.holds(next, sizeof *next)) {
+    for (;; ++next) {
+        if (!image.holds(next, 4)) {
             error = "an element's list points outside the module (at " + address_text(next) + ")";
             return false;
         }
         if (!*next)
             return true;
-        if (!check_elements(image, *next, depth + 1, error))
+        if (!check_elements(image, pointer_at<void>(next, 0), depth + 1, visits, error))
             return false;
     }
 }
 
 // Everything the host reads from the exports on: the gauge list, each gauge header, its name,
 // element list and elements.
-static bool check_records(HMODULE handle, GAUGE_LINKAGE *linkage, GAUGE_IMPORT_TABLE *import_table,
-                          std::string &error)
+static bool check_records(HMODULE handle, const void *linkage, const void *import_table, std::string &error)
 {
     MappedImage image = mapped_image(handle);
-    if (!image.holds(linkage, sizeof *linkage) || !image.holds(import_table, sizeof *import_table)) {
+    if (!image.holds(linkage, LINKAGE_BYTES) || !image.holds(import_table, IMPORT_TABLE_BYTES)) {
         error = "its Linkage or ImportTable record lies outside the module";
         return false;
     }
-    for (GAUGEHDR **entry = linkage->gauge_header_list;; ++entry) {
-        if (!image.holds(entry, sizeof *entry)) {
+    for (const uint8_t *entry = (const uint8_t *)linkage + LINKAGE_GAUGE_LIST_AT;; entry += 4) {
+        if (!image.holds(entry, 4)) {
             error = "its gauge list runs past the end of the module";
             return false;
         }
-        GAUGEHDR *gauge = *entry;
+        const void *gauge = pointer_at<void>(entry, 0);
         if (!gauge)
             return true;
-        if (!image.holds(gauge, sizeof *gauge)) {
+        if (!image.holds(gauge, GAUGEHDR_BYTES)) {
             error = "its gauge list points outside the module (at " + address_text(gauge) + ")";
             return false;
         }
-        if (gauge->gauge_name && !image.holds_text(gauge->gauge_name)) {
-            error = "a gauge's name points outside the module (at " + address_text(gauge->gauge_name) + ")";
+        const char *name = pointer_at<const char>(gauge, GAUGEHDR_NAME_AT);
+        if (name && !image.holds_text(name)) {
+            error = "a gauge's name points outside the module (at " + address_text(name) + ")";
             return false;
         }
-        if (!gauge->elements_list)
+        const void *elements = pointer_at<void>(gauge, GAUGEHDR_ELEMENTS_AT);
+        if (!elements)
             continue;
-        if (!image.holds(gauge->elements_list, sizeof *gauge->elements_list)) {
-            error = "a gauge's element list points outside the module (at " + address_text(gauge->elements_list) + ")";
+        if (!image.holds(elements, 4)) {
+            error = "a gauge's element list points outside the module (at " + address_text(elements) + ")";
             return false;
         }
-        if (!check_elements(image, gauge->elements_list[0], 0, error))
+        uint32_t visits = ELEMENT_VISIT_LIMIT;
+        if (!check_elements(image, pointer_at<void>(elements, 0), 0, visits, error))
             return false;
     }
 }
 
-bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable)
+bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable, bool *refused)
 {
     module = Module();
     if (unreadable)
         *unreadable = false;
+    if (refused)
+        *refused = false;
     if (!check_image(path, error))
         return false;
     std::wstring full_path = toolbox::full_path_w(path);
@@ -178,10 +198,12 @@ bool load_module(const std::string &path, Module &module, std::string &error, bo
         char text[64];
         snprintf(text, sizeof text, ": the loader refused it (error %lu)", GetLastError());
         error = path + text;
+        if (refused)
+            *refused = true;
         return false;
     }
-    auto linkage = (GAUGE_LINKAGE *)GetProcAddress(handle, "Linkage");
-    auto import_table = (GAUGE_IMPORT_TABLE *)GetProcAddress(handle, "ImportTable");
+    auto linkage = (GAUGE_LINKAGE *)GetProcAddress(handle, LINKAGE_EXPORT);
+    auto import_table = (GAUGE_IMPORT_TABLE *)GetProcAddress(handle, IMPORT_TABLE_EXPORT);
     if (!linkage || !import_table) {
         error = path + (linkage ? ": no ImportTable export" : ": no Linkage export (not a gauge module)");
         FreeLibrary(handle);
@@ -200,9 +222,9 @@ bool load_module(const std::string &path, Module &module, std::string &error, bo
     module.linkage = linkage;
     module.import_table = import_table;
     // The host writes its service table's address before it calls the module.
-    import_table->panels = panels();
-    for (GAUGEHDR **entry = linkage->gauge_header_list; *entry; ++entry)
-        module.gauges.push_back(*entry);
+    write_at<uint32_t>(import_table, IMPORT_TABLE_PANELS_AT, (uint32_t)(uintptr_t)panels());
+    for (const uint8_t *entry = (const uint8_t *)linkage + LINKAGE_GAUGE_LIST_AT; read_at<uint32_t>(entry, 0); entry += 4)
+        module.gauges.push_back(pointer_at<GAUGEHDR>(entry, 0));
     if (module.gauges.empty()) {
         error = path + ": Linkage lists no gauge";
         FreeLibrary(handle);

@@ -105,6 +105,7 @@ void clear_fetches()
     fetch_log.clear();
 }
 
+// The loader has checked the tree, so it lies inside the module and is of bounded size.
 static void collect_elements(ELEMENT_HEADER *element, Instance &instance)
 {
     if (!element)
@@ -122,8 +123,8 @@ Instance make_instance(Module &module, size_t gauge_index)
     Instance instance;
     instance.module = &module;
     instance.gauge = module.gauges.at(gauge_index);
-    if (instance.gauge->elements_list)
-        collect_elements(instance.gauge->elements_list[0], instance);
+    if (ELEMENT_HEADER **root = pointer_at<ELEMENT_HEADER *>(instance.gauge, GAUGEHDR_ELEMENTS_AT))
+        collect_elements(*root, instance);
     return instance;
 }
 
@@ -203,13 +204,18 @@ std::vector<SOUND_EVENT> sound_events(uint32_t from)
 
 bool sound_library_loaded()
 {
-    return GetModuleHandleA("GaugeSound") != 0;
+    return GetModuleHandleA(SOUND_LIBRARY_NAME) != 0;
 }
 
 bool use_sound_library(const std::string &variant)
 {
     std::wstring folder = toolbox::program_folder_w() + L"sound\\" + toolbox::widen(variant);
     if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    // A folder without the library would leave every gauge silent, not show the variant asked
+    // for; only "absent" is meant to hold none.
+    std::wstring library = folder + L"\\" + toolbox::widen(SOUND_LIBRARY_NAME) + L".dll";
+    if (variant != "absent" && GetFileAttributesW(library.c_str()) == INVALID_FILE_ATTRIBUTES)
         return false;
     return SetDllDirectoryW(folder.c_str()) != 0;
 }

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "host_contract.h"
+// Only for the record pointers' type names, which the tests use to reach the modules' records;
+// the host itself reads and writes every record by byte position (host_contract.h).
 #include "host_panel.h"
 #include "sound_journal.h"
 
@@ -50,8 +52,11 @@ struct Instance {
 
 // Loads a gauge module and writes the service table's address into its ImportTable.
 // On failure returns false and a message that names the file and what is wrong with it;
-// `unreadable` tells a module whose records point outside it from one that cannot be loaded.
-bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable = nullptr);
+// `unreadable` tells a module whose records point outside it, or reach too many elements, from
+// one that cannot be loaded; `refused` one the system loader itself failed to load (its entry
+// point may have crashed) from one refused before or after the loader.
+bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable = nullptr,
+                 bool *refused = nullptr);
 // Unloads the module. Its instances must have been killed.
 void unload_module(Module &module);
 
