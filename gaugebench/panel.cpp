@@ -10,24 +10,14 @@
 
 namespace bench {
 
-static std::string file_name(const std::string &path)
-{
-    size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+using toolbox::file_name;
+using toolbox::same_text_ignoring_case;
 
 static std::string file_stem(const std::string &path)
 {
     std::string name = file_name(path);
     size_t dot = name.find_last_of('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-static bool same_text_ignoring_case(const std::string &a, const std::string &b)
-{
-    std::wstring wide_a = toolbox::widen(a), wide_b = toolbox::widen(b);
-    return CompareStringOrdinal(wide_a.c_str(), (int)wide_a.size(), wide_b.c_str(), (int)wide_b.size(), TRUE) ==
-           CSTR_EQUAL;
 }
 
 static int fail(std::string &error, int code, const std::string &message)
