@@ -43,6 +43,7 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
         DWORD exit_code;
         std::string message;  // must appear in stderr
         bool timeline = false;  // whether a timeline was begun before the failure
+        std::string message_end = "";  // must follow the message in stderr, when given
     };
     const Case cases[] = {
         {"unknown option", "--frobnicate " + both_modules(), 2, "error: unknown option '--frobnicate' (see --help)"},
@@ -72,6 +73,9 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
          "does not provide (it provides only the variable fetch at byte 160) during update at 0.000 s (cycle 0)", true},
         {"gauge that crashes", quote(exe_folder() + "..\\test-gauges\\Rogue_Crash.gau"), 4,
          "error: Rogue_Crash[1] (" + exe_folder() + "..\\test-gauges\\Rogue_Crash.gau) crashed: exception 0xC0000005", true},
+        {"gauge that breaks the caller's EBX", quote(exe_folder() + "..\\test-gauges\\Rogue_Registers.gau"), 4,
+         "error: Rogue_Registers[1] (" + exe_folder() + "..\\test-gauges\\Rogue_Registers.gau) broke the caller's EBX "
+         "(handed 0x", true, "returned 0x5A5A5A5A) during update at 0.000 s (cycle 0)"},
         {"module whose gauge list points at no memory", quote(module_path(BOOMCUE_FILE)) + " " + quote(unreadable), 4,
          "error: " + unreadable + ": cannot be read safely: its gauge list points outside the module (at 0x00000010)"},
         {"module whose entry point crashes", quote(exe_folder() + "..\\test-gauges\\Rogue_Entry.gau"), 4,
@@ -91,7 +95,10 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
         ProgramRun result = run_gaugebench(row.arguments);
         EXPECT_FALSE(result.timed_out);
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
-        EXPECT_NE(result.err.find(row.message), std::string::npos) << "stderr: " << result.err;
+        size_t at = result.err.find(row.message);
+        EXPECT_NE(at, std::string::npos) << "stderr: " << result.err;
+        if (!row.message_end.empty() && at != std::string::npos)
+            EXPECT_NE(result.err.find(row.message_end, at), std::string::npos) << "stderr: " << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
         if (!row.timeline)
             EXPECT_EQ(result.out, "") << "nothing but the timeline reaches stdout";
