@@ -337,6 +337,10 @@ int Runner::finish_outputs()
         if (!written)
             return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path);
     }
+    // Every target checked before any is replaced: a run that fails leaves all of them as they were.
+    for (OutputFile *file : {&snapshot_file_, &audio_file_})
+        if (!file->temporary().empty() && !file->can_replace(reason))
+            return error(EXIT_RUN_ERROR, "cannot write " + file->target() + ": " + reason);
     for (OutputFile *file : {&snapshot_file_, &audio_file_})
         if (!file->temporary().empty() && !file->commit(reason))
             return error(EXIT_RUN_ERROR, "cannot write " + file->target() + ": " + reason);

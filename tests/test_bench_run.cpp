@@ -137,13 +137,18 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
     std::string outputs = "--snapshot " + quote(png) + " --audio " + quote(wav) + " --sounds " +
                           quote(exe_folder() + "..\\demo-sounds") + " ";
     std::string gauges = exe_folder() + "..\\test-gauges\\";
+    // What stands in the way of replacing the earlier audio file during the run.
+    enum class AudioTarget { Free, OpenInAPlayer, ReadOnly };
     struct Case {
         const char *name;
         std::string modules;
         std::string more;
         DWORD exit_code;
+        AudioTarget audio_target = AudioTarget::Free;
     };
     const Case cases[] = {
+        {"audio target open without delete sharing", both_modules(), "", 1, AudioTarget::OpenInAPlayer},
+        {"audio target read-only", both_modules(), "", 1, AudioTarget::ReadOnly},
         {"bad scenario", both_modules(), "--scenario " + quote(scenario) + " ", 2},
         {"unreadable module", quote(gauges + "Rogue_Unreadable.gau"), "", 4},
         {"gauge that calls a missing service", quote(module_path(BOOMCUE_FILE)) + " " + quote(gauges + "Rogue_Service.gau"), "", 3},
@@ -155,11 +160,30 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(write_file(png, earlier_png));
         ASSERT_TRUE(write_file(wav, earlier_wav));
+        // A media player's way: reading and writing shared, deleting not.
+        HANDLE player = INVALID_HANDLE_VALUE;
+        if (row.audio_target == AudioTarget::OpenInAPlayer) {
+            player = CreateFileW(toolbox::widen(wav).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
+                                 OPEN_EXISTING, 0, 0);
+            ASSERT_NE(player, INVALID_HANDLE_VALUE);
+        }
+        if (row.audio_target == AudioTarget::ReadOnly)
+            ASSERT_TRUE(SetFileAttributesW(toolbox::widen(wav).c_str(), FILE_ATTRIBUTE_READONLY));
         ProgramRun result = run_gaugebench(outputs + row.more + row.modules);
+        if (player != INVALID_HANDLE_VALUE)
+            CloseHandle(player);
+        SetFileAttributesW(toolbox::widen(wav).c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
+        if (row.audio_target != AudioTarget::Free) {
+            std::string expected = "gaugebench: error: cannot write " + wav + ": " +
+                                   (row.audio_target == AudioTarget::ReadOnly ? "it is read-only\n" : "cannot replace it (");
+            EXPECT_EQ(result.err.substr(0, expected.size()), expected) << "stderr: " << result.err;
+            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
+        }
         if (row.exit_code) {
-            EXPECT_EQ(read_text(png), earlier_png);
-            EXPECT_EQ(read_text(wav), earlier_wav);
+            // Compared as a whole, so that a replaced file fails without being printed.
+            EXPECT_TRUE(read_text(png) == earlier_png) << "the earlier snapshot, byte for byte";
+            EXPECT_TRUE(read_text(wav) == earlier_wav) << "the earlier audio, byte for byte";
         } else {
             EXPECT_EQ(read_text(png).substr(0, 4), "\x89PNG") << "replaced by the new snapshot";
             EXPECT_EQ(read_text(wav).substr(0, 4), "RIFF");
