@@ -15,7 +15,8 @@ public:
     ~OutputFile() { discard(); }
 
     // Creates an empty temporary file in the target's folder, so that a folder that cannot be
-    // written, or a target that cannot be replaced, fails before the run rather than after it. False with a reason on failure.
+    // written, or a target that cannot be replaced, fails before the run rather than after it.
+    // False with a reason on failure.
     bool open(const std::string &target, std::string &reason);
     const std::string &target() const { return target_; }
     const std::string &temporary() const { return temporary_; }
