@@ -42,9 +42,18 @@ static void report_terminate()
     _exit(bench::EXIT_RUN_ERROR);
 }
 
+// Ctrl+C, Ctrl+Break or a closed console window: the temporary outputs go, then the default
+// handling ends the process.
+static BOOL WINAPI discard_outputs_on_interrupt(DWORD)
+{
+    bench::discard_open_outputs();
+    return FALSE;
+}
+
 int wmain(int argc, wchar_t **argv)
 {
     std::set_terminate(report_terminate);
+    SetConsoleCtrlHandler(discard_outputs_on_interrupt, TRUE);
     // No dialog boxes: a missing drive or a crash is reported on stderr and the run ends.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     // Plain line feeds: the output is mostly read on Linux, through the launcher.

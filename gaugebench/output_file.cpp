@@ -40,6 +40,10 @@ bool OutputFile::open(const std::string &target, std::string &reason)
             target_ = target;
             temporary_ = toolbox::narrow(name);
             open_outputs.push_back(this);
+            if (!can_replace(reason)) {
+                discard();
+                return false;
+            }
             return true;
         }
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -49,6 +53,28 @@ bool OutputFile::open(const std::string &target, std::string &reason)
     }
     reason = "cannot create a file in its folder (100 temporary names taken)";
     return false;
+}
+
+bool OutputFile::can_replace(std::string &reason) const
+{
+    std::wstring target = toolbox::widen(target_);
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;  // nothing there yet; the folder itself was proved writable by open()
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        reason = "it is read-only";
+        return false;
+    }
+    // The access the move needs on the target, with every sharing granted: it fails only when
+    // another program holds the file without allowing it to be deleted (a media player, a viewer).
+    HANDLE file = CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
+                              OPEN_EXISTING, 0, 0);
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = "cannot replace it (" + error_text(GetLastError()) + "; is it open in another program?)";
+        return false;
+    }
+    CloseHandle(file);
+    return true;
 }
 
 bool OutputFile::commit(std::string &reason)

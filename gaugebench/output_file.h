@@ -15,10 +15,14 @@ public:
     ~OutputFile() { discard(); }
 
     // Creates an empty temporary file in the target's folder, so that a folder that cannot be
-    // written fails before the run rather than after it. False with a reason on failure.
+    // written, or a target that cannot be replaced, fails before the run rather than after it.
+    // False with a reason on failure.
     bool open(const std::string &target, std::string &reason);
     const std::string &target() const { return target_; }
     const std::string &temporary() const { return temporary_; }
+    // Whether the target could be replaced now: absent, or neither read-only nor held open by a
+    // program that does not let it be deleted. False with a reason otherwise.
+    bool can_replace(std::string &reason) const;
     // Moves the temporary file over the target. False with a reason on failure (the target is
     // then as it was, and the temporary file gone).
     bool commit(std::string &reason);

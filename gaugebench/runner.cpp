@@ -71,6 +71,21 @@ static void unprovided_service(uint32_t byte_offset)
     active_runner->fail_in_gauge(text, EXIT_UNPROVIDED);
 }
 
+// The first register the call did not keep, in the thunk's order.
+static std::string broken_register_text(const panel_host::CallRecord &record)
+{
+    static const char *const names[panel_host::SAVED_COUNT] = {"EBX", "ESI", "EDI", "EBP", "ESP"};
+    char text[120] = "broke the caller's registers";
+    for (int r = 0; r < panel_host::SAVED_COUNT; ++r)
+        if (record.handed[r] != record.returned[r]) {
+            snprintf(text, sizeof text, "broke the caller's %s (%s 0x%08X, returned 0x%08X)", names[r],
+                     r == panel_host::SAVED_ESP ? "expected" : "handed", (unsigned)record.handed[r],
+                     (unsigned)record.returned[r]);
+            break;
+        }
+    return text;
+}
+
 // Any fault the process does not handle ends here, never in Wine's debugger: one line on
 // stderr, exit 4.
 static LONG WINAPI report_crash(EXCEPTION_POINTERS *pointers)
@@ -172,10 +187,15 @@ void Runner::call(GaugeRun &gauge, const char *phase, int32_t service, panel_hos
 {
     current_gauge_ = &gauge;
     current_phase_ = phase;
+    uint32_t broken_before = panel_host::broken_calls();
     if (string)
         panel_host::update_string(gauge.instance, *string);
     else
         panel_host::call_gauge(gauge.instance, service);
+    // The thunk put the bench's own registers back, but the simulator would have run on with
+    // the broken ones and crashed soon after.
+    if (panel_host::broken_calls() != broken_before)
+        fail_in_gauge(broken_register_text(panel_host::last_broken_call()), EXIT_GAUGE_CRASHED);
     current_gauge_ = 0;
     sounds_.collect(event(EventKind::Sound, &gauge), phase, step_);
 }
@@ -317,6 +337,10 @@ int Runner::finish_outputs()
         if (!written)
             return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path);
     }
+    // Every target checked before any is replaced: a run that fails leaves all of them as they were.
+    for (OutputFile *file : {&snapshot_file_, &audio_file_})
+        if (!file->temporary().empty() && !file->can_replace(reason))
+            return error(EXIT_RUN_ERROR, "cannot write " + file->target() + ": " + reason);
     for (OutputFile *file : {&snapshot_file_, &audio_file_})
         if (!file->temporary().empty() && !file->commit(reason))
             return error(EXIT_RUN_ERROR, "cannot write " + file->target() + ": " + reason);
@@ -348,7 +372,6 @@ int Runner::run()
         return error(EXIT_RUN_ERROR, "the stand-in GaugeSound library is missing (sound\\full beside gaugebench.exe)");
 
     active_runner = this;
-    SetUnhandledExceptionFilter(report_crash);
     panel_host::set_unprovided_service_handler(unprovided_service);
     std::string message;
     int code = load_modules(options_.modules, panel_, message);

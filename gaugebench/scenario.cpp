@@ -219,11 +219,14 @@ bool parse_scenario(const std::string &file_text, const std::string &source, Sce
     if (!have_end)
         scenario.end_time =
             std::min(scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0, MAX_END_SECONDS);
+    // Only the 3600 s cap can bring an implied end down to an event: there is no end line to name.
+    std::string which_end = have_end ? "the end at " + format_seconds(scenario.end_time) + " s (line " +
+                                           std::to_string(scenario.end_line) + ")"
+                                     : "the implied end at " + format_seconds(scenario.end_time) +
+                                           " s (1 s after the last event, at most 3600)";
     for (const ScenarioEvent &event : scenario.events)
         if (event.time >= scenario.end_time)
-            return fail(event.line, "expected a time before the end at " + format_seconds(scenario.end_time) +
-                                        " s (line " + std::to_string(scenario.end_line) + "), got " +
-                                        format_seconds(event.time));
+            return fail(event.line, "expected a time before " + which_end + ", got " + format_seconds(event.time));
     return true;
 }
 

@@ -43,6 +43,7 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
         DWORD exit_code;
         std::string message;  // must appear in stderr
         bool timeline = false;  // whether a timeline was begun before the failure
+        std::string message_end = "";  // must follow the message in stderr, when given
     };
     const Case cases[] = {
         {"unknown option", "--frobnicate " + both_modules(), 2, "error: unknown option '--frobnicate' (see --help)"},
@@ -72,6 +73,9 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
          "does not provide (it provides only the variable fetch at byte 160) during update at 0.000 s (cycle 0)", true},
         {"gauge that crashes", quote(exe_folder() + "..\\test-gauges\\Rogue_Crash.gau"), 4,
          "error: Rogue_Crash[1] (" + exe_folder() + "..\\test-gauges\\Rogue_Crash.gau) crashed: exception 0xC0000005", true},
+        {"gauge that breaks the caller's EBX", quote(exe_folder() + "..\\test-gauges\\Rogue_Registers.gau"), 4,
+         "error: Rogue_Registers[1] (" + exe_folder() + "..\\test-gauges\\Rogue_Registers.gau) broke the caller's EBX "
+         "(handed 0x", true, "returned 0x5A5A5A5A) during update at 0.000 s (cycle 0)"},
         {"module whose gauge list points at no memory", quote(module_path(BOOMCUE_FILE)) + " " + quote(unreadable), 4,
          "error: " + unreadable + ": cannot be read safely: its gauge list points outside the module (at 0x00000010)"},
         {"module whose entry point crashes", quote(exe_folder() + "..\\test-gauges\\Rogue_Entry.gau"), 4,
@@ -91,7 +95,10 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
         ProgramRun result = run_gaugebench(row.arguments);
         EXPECT_FALSE(result.timed_out);
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
-        EXPECT_NE(result.err.find(row.message), std::string::npos) << "stderr: " << result.err;
+        size_t at = result.err.find(row.message);
+        EXPECT_NE(at, std::string::npos) << "stderr: " << result.err;
+        if (!row.message_end.empty() && at != std::string::npos)
+            EXPECT_NE(result.err.find(row.message_end, at), std::string::npos) << "stderr: " << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
         if (!row.timeline)
             EXPECT_EQ(result.out, "") << "nothing but the timeline reaches stdout";
@@ -130,13 +137,18 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
     std::string outputs = "--snapshot " + quote(png) + " --audio " + quote(wav) + " --sounds " +
                           quote(exe_folder() + "..\\demo-sounds") + " ";
     std::string gauges = exe_folder() + "..\\test-gauges\\";
+    // What stands in the way of replacing the earlier audio file during the run.
+    enum class AudioTarget { Free, OpenInAPlayer, ReadOnly };
     struct Case {
         const char *name;
         std::string modules;
         std::string more;
         DWORD exit_code;
+        AudioTarget audio_target = AudioTarget::Free;
     };
     const Case cases[] = {
+        {"audio target open without delete sharing", both_modules(), "", 1, AudioTarget::OpenInAPlayer},
+        {"audio target read-only", both_modules(), "", 1, AudioTarget::ReadOnly},
         {"bad scenario", both_modules(), "--scenario " + quote(scenario) + " ", 2},
         {"unreadable module", quote(gauges + "Rogue_Unreadable.gau"), "", 4},
         {"gauge that calls a missing service", quote(module_path(BOOMCUE_FILE)) + " " + quote(gauges + "Rogue_Service.gau"), "", 3},
@@ -148,11 +160,30 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(write_file(png, earlier_png));
         ASSERT_TRUE(write_file(wav, earlier_wav));
+        // A media player's way: reading and writing shared, deleting not.
+        HANDLE player = INVALID_HANDLE_VALUE;
+        if (row.audio_target == AudioTarget::OpenInAPlayer) {
+            player = CreateFileW(toolbox::widen(wav).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
+                                 OPEN_EXISTING, 0, 0);
+            ASSERT_NE(player, INVALID_HANDLE_VALUE);
+        }
+        if (row.audio_target == AudioTarget::ReadOnly)
+            ASSERT_TRUE(SetFileAttributesW(toolbox::widen(wav).c_str(), FILE_ATTRIBUTE_READONLY));
         ProgramRun result = run_gaugebench(outputs + row.more + row.modules);
+        if (player != INVALID_HANDLE_VALUE)
+            CloseHandle(player);
+        SetFileAttributesW(toolbox::widen(wav).c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
+        if (row.audio_target != AudioTarget::Free) {
+            std::string expected = "gaugebench: error: cannot write " + wav + ": " +
+                                   (row.audio_target == AudioTarget::ReadOnly ? "it is read-only\n" : "cannot replace it (");
+            EXPECT_EQ(result.err.substr(0, expected.size()), expected) << "stderr: " << result.err;
+            EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << "one line: " << result.err;
+        }
         if (row.exit_code) {
-            EXPECT_EQ(read_text(png), earlier_png);
-            EXPECT_EQ(read_text(wav), earlier_wav);
+            // Compared as a whole, so that a replaced file fails without being printed.
+            EXPECT_TRUE(read_text(png) == earlier_png) << "the earlier snapshot, byte for byte";
+            EXPECT_TRUE(read_text(wav) == earlier_wav) << "the earlier audio, byte for byte";
         } else {
             EXPECT_EQ(read_text(png).substr(0, 4), "\x89PNG") << "replaced by the new snapshot";
             EXPECT_EQ(read_text(wav).substr(0, 4), "RIFF");

@@ -93,6 +93,8 @@ TEST(BenchScenario, BadLinesNameTheLineAndWhatWasExpected)
         {"end 1 2\n", "f:1: expected one time in seconds (0 to 3600) after 'end'"},
         {"end 5\nend 6\n", "f:2: a second 'end' line (the first is line 1)"},
         {"at 5 1=1\nend 5\n", "f:1: expected a time before the end at 5 s (line 2), got 5"},
+        {"at 1 1=1\nat 3600 1=1\n",
+         "f:2: expected a time before the implied end at 3600 s (1 s after the last event, at most 3600), got 3600"},
         {"instances VQT7_Boomcue\n", "f:1: expected 'instances GAUGE COUNT' with a count from 1 to 16"},
         {"instances VQT7_Boomcue 0\n", "f:1: expected 'instances GAUGE COUNT' with a count from 1 to 16"},
         {"instances VQT7_Boomcue 17\n", "f:1: expected 'instances GAUGE COUNT' with a count from 1 to 16"},

@@ -3,6 +3,8 @@
 // (built with ROGUE_CRASH) writes through a null pointer. Rogue_Unreadable (ROGUE_UNREADABLE)
 // never gets that far: its Linkage lists a gauge header at an address no module is mapped at;
 // nor does Rogue_Entry (ROGUE_ENTRY), whose entry point writes through a null pointer.
+// Rogue_Registers (ROGUE_REGISTERS) returns from its update with EBX changed, which the host
+// relies on keeping.
 #include <windows.h>
 
 #include "host_panel.h"
@@ -13,13 +15,24 @@ extern "C" GAUGE_IMPORT_TABLE ImportTable;
 static volatile uintptr_t service_id_null;  // 0, and the compiler cannot know it
 #endif
 
+#ifdef ROGUE_REGISTERS
+// The clobber is not declared, so neither this routine nor its caller saves EBX: the host gets
+// it back changed.
+__attribute__((noinline)) static void overwrite_ebx(void)
+{
+    __asm__ volatile("movl $0x5A5A5A5A, %%ebx" ::: "memory");
+}
+#endif
+
 static void HOST_CALL rogue_callback(GAUGEHDR *, int32_t service_id, uint32_t)
 {
     typedef void(HOST_CALL * SERVICE)(void);
     if (service_id != PANEL_SERVICE_PRE_UPDATE)
         return;
-#ifdef ROGUE_CRASH
+#if defined(ROGUE_CRASH)
     *(volatile uint32_t *)service_id_null = 1;
+#elif defined(ROGUE_REGISTERS)
+    overwrite_ebx();
 #else
     ((SERVICE *)ImportTable.panels)[44 / 4]();
 #endif
@@ -39,6 +52,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 static char rogue_name[] = "Rogue_Unreadable";
 #elif defined(ROGUE_CRASH)
 static char rogue_name[] = "Rogue_Crash";
+#elif defined(ROGUE_REGISTERS)
+static char rogue_name[] = "Rogue_Registers";
 #else
 static char rogue_name[] = "Rogue_Service";
 #endif
