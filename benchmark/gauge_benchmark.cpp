@@ -10,6 +10,8 @@
 #include <string>
 
 #include "panel_host.h"
+// The baseline makes a module's own unavoidable calls on records of the module's own kinds.
+#include "host_panel.h"
 #include "toolbox.h"
 
 using namespace panel_host;

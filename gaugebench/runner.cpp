@@ -256,7 +256,7 @@ int Runner::run_cycles()
         start.gauges.push_back(instance_label(gauge.gauge, gauge.number));
     step_.push_back(start);
     for (GaugeRun &gauge : panel_.gauges)
-        call(gauge, "initialize", PANEL_SERVICE_PRE_INITIALIZE);
+        call(gauge, "initialize", host_contract::SERVICE_PRE_INITIALIZE);
     if (snapshot_at < 0 && !take_snapshot())
         return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
     if (int code = flush_step(0))
@@ -278,7 +278,7 @@ int Runner::run_cycles()
             step_.push_back(line);
         }
         for (GaugeRun &gauge : panel_.gauges) {
-            call(gauge, "update", PANEL_SERVICE_PRE_UPDATE);
+            call(gauge, "update", host_contract::SERVICE_PRE_UPDATE);
             for (size_t s = 0; s < gauge.instance.strings.size(); ++s) {
                 call(gauge, "string update", 0, &gauge.instance.strings[s]);
                 const std::string &text = gauge.instance.strings[s].text;
@@ -291,7 +291,7 @@ int Runner::run_cycles()
                     gauge.texts[s] = text;
                 }
             }
-            call(gauge, "draw", PANEL_SERVICE_PRE_DRAW);
+            call(gauge, "draw", host_contract::SERVICE_PRE_DRAW);
         }
         if ((int32_t)cycle_ == snapshot_at && !take_snapshot())
             return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
@@ -303,7 +303,7 @@ int Runner::run_cycles()
     time_ = scenario_.end_time;
     for (GaugeRun &gauge : panel_.gauges) {
         step_.push_back(event(EventKind::Kill, &gauge));
-        call(gauge, "kill", PANEL_SERVICE_PRE_KILL);
+        call(gauge, "kill", host_contract::SERVICE_PRE_KILL);
     }
     current_phase_ = "unload";
     for (panel_host::Module &module : panel_.modules)

@@ -128,8 +128,8 @@ TEST_P(RecordsTest, LinkageListsTheOneGaugeAndRoutinesThatDoNothing)
     // The host may call both routines at any time; neither may touch module state or call out.
     ASSERT_TRUE(code_in(module, init) && code_in(module, deinit));
     Snapshot before = writable_sections(module);
-    ((GAUGE_ROUTINE)init)();
-    ((GAUGE_ROUTINE)deinit)();
+    ((host_contract::module_routine)init)();
+    ((host_contract::module_routine)deinit)();
     EXPECT_TRUE(writable_sections(module) == before) << "a routine changed the module's data";
     EXPECT_TRUE(fetches().empty());
     EXPECT_EQ(sound_calls(0, true), std::vector<std::string>());
@@ -174,11 +174,11 @@ TEST_P(RecordsTest, MouseRectanglesTakeNoInput)
 std::vector<std::vector<uint8_t>> seen_records;
 std::vector<const uint8_t *> seen_addresses;
 
-void HOST_CALL snapshot_fetch(MODULE_VAR *var)
+void HOST_CONTRACT_HOST_CALL snapshot_fetch(void *var)
 {
     seen_records.emplace_back((const uint8_t *)var, (const uint8_t *)var + 28);
     seen_addresses.push_back((const uint8_t *)var);
-    panels()->fetch_var(var);
+    panel_host::fetch_var(var);
 }
 
 TEST_P(RecordsTest, ModuleVariablesHoldOnlyTheirTokensUntilTheFirstFetch)
@@ -186,7 +186,8 @@ TEST_P(RecordsTest, ModuleVariablesHoldOnlyTheirTokensUntilTheFirstFetch)
     static uint32_t table[PANELS_SLOTS];
     memcpy(table, panels(), sizeof table);
     table[160 / 4] = (uint32_t)(uintptr_t)&snapshot_fetch;
-    loaded.module.import_table->panels = (PANELS *)table;
+    host_contract::write_at<uint32_t>(loaded.module.import_table, host_contract::IMPORT_TABLE_PANELS_AT,
+                                      (uint32_t)(uintptr_t)table);
     seen_records.clear();
     seen_addresses.clear();
     const std::vector<uint32_t> &tokens = GetParam().tokens;
@@ -198,7 +199,8 @@ TEST_P(RecordsTest, ModuleVariablesHoldOnlyTheirTokensUntilTheFirstFetch)
     update(gauge);
     update(gauge);
     kill(gauge);
-    loaded.module.import_table->panels = panels();
+    host_contract::write_at<uint32_t>(loaded.module.import_table, host_contract::IMPORT_TABLE_PANELS_AT,
+                                      (uint32_t)(uintptr_t)panels());
 
     size_t count = tokens.size();
     ASSERT_EQ(seen_records.size(), 2 * count);

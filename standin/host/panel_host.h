@@ -12,10 +12,17 @@
 #include <vector>
 
 #include "host_contract.h"
-// Only for the record pointers' type names, which the tests use to reach the modules' records;
-// the host itself reads and writes every record by byte position (host_contract.h).
-#include "host_panel.h"
 #include "sound_journal.h"
+
+// The modules' records, by name only: the host reads and writes every record by byte position
+// (host_contract.h), never through the modules' own record types.
+struct GAUGE_LINKAGE;
+struct GAUGE_IMPORT_TABLE;
+struct GAUGEHDR;
+struct ELEMENT_HEADER;
+struct ELEMENT_STRING;
+struct MODULE_VAR;
+struct PANELS;
 
 namespace panel_host {
 
