@@ -1,0 +1,75 @@
+// The lines of a panel.cfg that place gauges, and what a gauge line that means one of our
+// modules says: whether the simulator will load it, and the line as it should read.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "panel_document.h"
+
+namespace panelcfg {
+
+// The gauges this release ships, by gauge name; each module file is its name plus ".gau".
+extern const char *const GAUGE_NAMES[2];
+// The sound files they play, relative to the simulator's folder.
+extern const char *const SOUND_FILES[2];
+// The size each gauge is given when a line is written: the cue's readout at its own 40 x 40,
+// the drag cue's black face 1 x 1, out of sight.
+struct GaugeSize {
+    int width, height;
+};
+extern const GaugeSize GAUGE_SIZES[2];
+
+// "Window03" -> window 3; "VCockpit01", "Vcockpit06" -> vcockpit 1, 6. Up to four digits.
+enum class WindowKind { none, window, vcockpit };
+struct WindowId {
+    WindowKind kind = WindowKind::none;
+    int number = -1;
+};
+WindowId window_of(std::string_view section_name);
+
+// "gauge07" (any case) is exact; a key that nearly reads so ("guage07", "gauge 07", "gage07",
+// "Gauge_07") is a near miss, which the simulator skips. `number` is -1 without digits.
+enum class KeyKind { none, exact, near_miss };
+struct GaugeKey {
+    KeyKind kind = KeyKind::none;
+    int number = -1;
+};
+GaugeKey read_gauge_key(std::string_view key);
+
+// What a gauge line's value says about our modules.
+struct GaugeLineVerdict {
+    bool ours = false;          // names one of our modules or gauges, or nearly
+    int gauge = -1;             // index in GAUGE_NAMES of the gauge it means
+    bool module_exact = false;  // the module part names it exactly (the simulator will load it)
+    std::string problem;        // empty when the value is right
+    std::string right_value;    // the value as it should read ("VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40")
+};
+GaugeLineVerdict judge_gauge_value(std::string_view value);
+
+// Whether a value's module part, after any folder and without ".gau", is one of our modules
+// (case-insensitive): the lines an uninstall takes out.
+bool names_our_module(std::string_view value);
+
+// Every entry with an exact or near-miss gauge key in a [WindowNN] or [VcockpitNN] section,
+// in file order.
+struct GaugeLine {
+    int line = 0;     // index in Document::lines
+    int section = 0;  // index in Document::sections
+    WindowId window;
+    GaugeKey key;
+    GaugeLineVerdict verdict;
+};
+std::vector<GaugeLine> gauge_lines(const Document &document);
+
+// The [fltsim] alias= entry: the panel hands the aircraft to another aircraft's panel folder,
+// named relative to the simulator's Aircraft folder. `line` is -1 when there is none; `target`
+// is the value with quotes taken off and '/' made '\'.
+struct Alias {
+    int line = -1;
+    std::string target;
+};
+Alias find_alias(const Document &document);
+
+}  // namespace panelcfg
