@@ -11,10 +11,12 @@ mkdir -p dist
 cp "$BUILD_DIR/gauges/VQT7_Boomcue.gau" "$BUILD_DIR/gauges/VQT7_Drag_Drone.gau" dist/
 ls -l dist/*.gau
 # The release zip, laid out as it installs.
-python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --tools "$BUILD_DIR/bin" --out dist
+python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --sounds "$BUILD_DIR/sounds" --tools "$BUILD_DIR/bin" \
+  --out dist
 wine_start
 trap wine_stop EXIT
-# The bench's demo on both modules: the timeline, then the faces and the sound it rendered.
+# The bench's demo on both modules: the timeline, then the faces and the sound it rendered
+# from the release's own sounds.
 wine "$BUILD_DIR/bin/gaugebench.exe" --snapshot dist/demo.png --scale 4 --audio dist/demo.wav \
-  --sounds "$BUILD_DIR/demo-sounds" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau
+  --sounds "$BUILD_DIR/sounds" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau
 ls -l dist/demo.png dist/demo.wav

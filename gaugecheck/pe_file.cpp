@@ -1,11 +1,11 @@
 // Reads a library's headers from a read-only mapping of the file (dbghelp finds the headers
-// and directories) and hashes it with Windows' own SHA-256. Nothing of the file is executed.
+// and directories) and hashes it. Nothing of the file is executed.
 #include "pe_file.h"
 
 #include <windows.h>
-#include <bcrypt.h>
 #include <dbghelp.h>
 
+#include "file_sum.h"
 #include "toolbox.h"
 
 namespace gaugecheck {
@@ -57,30 +57,6 @@ static bool map_file(const std::string &path, MappedFile &mapped, std::string &r
         return false;
     }
     return true;
-}
-
-static std::string sha256_hex(const uint8_t *bytes, size_t size)
-{
-    BCRYPT_ALG_HANDLE algorithm = 0;
-    BCRYPT_HASH_HANDLE hash = 0;
-    UCHAR digest[32];
-    bool ok = BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, 0, 0) == 0 &&
-              BCryptCreateHash(algorithm, &hash, 0, 0, 0, 0, 0) == 0 &&
-              BCryptHashData(hash, (PUCHAR)bytes, (ULONG)size, 0) == 0 &&
-              BCryptFinishHash(hash, digest, sizeof digest, 0) == 0;
-    if (hash)
-        BCryptDestroyHash(hash);
-    if (algorithm)
-        BCryptCloseAlgorithmProvider(algorithm, 0);
-    if (!ok)
-        return std::string();
-    static const char HEX[] = "0123456789abcdef";
-    std::string text;
-    for (UCHAR byte : digest) {
-        text += HEX[byte >> 4];
-        text += HEX[byte & 15];
-    }
-    return text;
 }
 
 // Whether [at, at + size) lies inside the mapped file: every pointer dbghelp hands back is

@@ -1,12 +1,38 @@
 // Check 3: the two sound files the gauges name, under the simulator's folder, decoded by the
-// bench's own decoder so that "plays in the bench" and "passes here" mean the same.
+// bench's own decoder so that "plays in the bench" and "passes here" mean the same, and told
+// apart from other add-ons' sounds of the same name by SHA-256.
 #include <stdio.h>
+#include <string.h>
 
 #include "checks.h"
+#include "file_sum.h"
 #include "folders.h"
+#include "release_sums.h"
 #include "sound_decoder.h"
+#include "toolbox.h"
 
 namespace gaugecheck {
+
+// Our sounds are a few hundred KB; a file far larger is none of them and is not read whole.
+static const uint64_t LARGEST_RELEASE_SOUND = 4ull << 20;
+
+// Which release's own sound of that name the file is, by its bytes; empty for any other sound.
+static std::string release_sound_text(const std::string &path)
+{
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!toolbox::read_whole_file(path, bytes, reason, LARGEST_RELEASE_SOUND))
+        return std::string();
+    std::string sum = sha256_hex(bytes.data(), bytes.size());
+    for (const KnownSound &known : KNOWN_SOUNDS) {
+        if (!same_name(known.file, toolbox::file_name(path)) || sum != known.sha256)
+            continue;
+        if (strcmp(known.version, CURRENT_RELEASE) == 0)
+            return "this release's own sound";
+        return std::string("the sound of release ") + known.version;
+    }
+    return std::string();
+}
 
 void check_sound_files(const std::string &sim_folder, Findings &findings)
 {
@@ -33,8 +59,10 @@ void check_sound_files(const std::string &sim_folder, Findings &findings)
                              " Hz, " + std::to_string(info.bits) + "-bit, " + length;
         if (!warnings.empty())
             findings.warning("sound_file", path, format + "; " + warnings.front(), "check that it sounds right: " + fix);
-        else
-            findings.ok("sound_file", path, format);
+        else {
+            std::string known = release_sound_text(path);
+            findings.ok("sound_file", path, known.empty() ? format : format + "; " + known);
+        }
     }
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Release checks: two clean builds of what the zip carries, from two copies of the source in
-# different folders, must give byte-identical modules, tools and zip; each module must import
+# different folders, must give byte-identical modules, sounds, tools and zip; each module must import
 # exactly its short list of Windows and C library functions, carry no thread-local data or
 # start-up sections, and stay within 8 KiB; the tools must need no DLL beyond Windows' own.
 # Exits non-zero when any check fails.
@@ -16,6 +16,8 @@ declare -A EXPECTED_IMPORTS=(
   [VQT7_Drag_Drone]="kernel32.dll:FreeLibrary kernel32.dll:GetModuleHandleA kernel32.dll:GetProcAddress kernel32.dll:LoadLibraryA"
 )
 ALLOWED_SECTIONS=" .text .data .bss .rdata .edata .idata .rsrc .reloc "
+# The sounds in the zip, under the build folder and in the zip alike.
+SOUNDS=(sound/QX/Supersonic.wav sound/QX/Speed_Brake.wav)
 # The tools in the zip, under the build folder; static, so they import only Windows' own DLLs.
 TOOLS=(bin/gaugecheck.exe bin/gaugebench.exe bin/sound/full/GaugeSound.dll)
 WINDOWS_DLLS=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll ole32.dll oleaut32.dll windowscodecs.dll 
@@ -82,6 +84,11 @@ for module in "${MODULES[@]}"; do
   check "$file: no start-up sections (sections: $sections)" test -z "$unexpected"
 done
 
+for sound in "${SOUNDS[@]}"; do
+  check "$sound: identical from both builds" cmp -s "$work/a/build/sounds/$sound" "$work/b/elsewhere/build-two/sounds/$sound"
+  echo "      $sound: $(stat -c %s "$work/a/build/sounds/$sound") bytes"
+done
+
 for tool in "${TOOLS[@]}"; do
   file=$work/a/build/$tool
   check "$tool: identical from both builds" cmp -s "$file" "$work/b/elsewhere/build-two/$tool"
@@ -96,10 +103,10 @@ for tool in "${TOOLS[@]}"; do
   check "$tool: needs no DLL beyond Windows' own" test -z "$foreign"
 done
 
-python3 "$source_a/scripts/package_release.py" --gauges "$gauges_a" --tools "$work/a/build/bin" \
-  --out "$work/a/dist" >/dev/null
-python3 "$source_b/scripts/package_release.py" --gauges "$gauges_b" --tools "$work/b/elsewhere/build-two/bin" \
-  --out "$work/b/dist" >/dev/null
+python3 "$source_a/scripts/package_release.py" --gauges "$gauges_a" --sounds "$work/a/build/sounds" \
+  --tools "$work/a/build/bin" --out "$work/a/dist" >/dev/null
+python3 "$source_b/scripts/package_release.py" --gauges "$gauges_b" --sounds "$work/b/elsewhere/build-two/sounds" \
+  --tools "$work/b/elsewhere/build-two/bin" --out "$work/b/dist" >/dev/null
 zip_name=$(cd "$work/a/dist" && ls VQT7-gauges-*.zip)
 check "$zip_name: identical from both builds" cmp -s "$work/a/dist/$zip_name" "$work/b/dist/$zip_name"
 mkdir "$work/unpacked"
@@ -109,17 +116,21 @@ check "$zip_name: laid out as it installs" test -f "$work/unpacked/Gauges/VQT7_B
   -f "$work/unpacked/CHANGELOG.txt" -a -f "$work/unpacked/Tools/gaugecheck.exe" -a \
   -f "$work/unpacked/Tools/gaugebench/gaugebench.exe" -a \
   -f "$work/unpacked/Tools/gaugebench/sound/full/GaugeSound.dll" -a \
-  -f "$work/unpacked/Tools/gaugebench/sound/STAND-IN-ONLY.txt"
+  -f "$work/unpacked/Tools/gaugebench/sound/STAND-IN-ONLY.txt" -a \
+  -f "$work/unpacked/sound/QX/Supersonic.wav" -a -f "$work/unpacked/sound/QX/Speed_Brake.wav"
 # Only the bench's folder may hold a GaugeSound.dll: one anywhere else could be taken for the
 # real library.
 check "$zip_name: no GaugeSound.dll outside Tools/gaugebench/sound" \
   test "$(cd "$work/unpacked" && find . -iname GaugeSound.dll)" = "./Tools/gaugebench/sound/full/GaugeSound.dll"
 check "$zip_name: checksums match every file" \
-  bash -c 'cd "$1" && tr -d "\r" <SHA256SUMS.txt | sha256sum --quiet -c - && test "$(wc -l <SHA256SUMS.txt)" -eq 8' \
+  bash -c 'cd "$1" && tr -d "\r" <SHA256SUMS.txt | sha256sum --quiet -c - && test "$(wc -l <SHA256SUMS.txt)" -eq 10' \
   _ "$work/unpacked"
 check "$zip_name: the modules and the checker in it are the built ones" \
   bash -c 'cmp -s "$1/Gauges/VQT7_Boomcue.gau" "$2/gauges/VQT7_Boomcue.gau" &&
     cmp -s "$1/Tools/gaugecheck.exe" "$2/bin/gaugecheck.exe"' _ "$work/unpacked" "$work/a/build"
+for sound in "${SOUNDS[@]}"; do
+  check "$zip_name: $sound in it is the built one" cmp -s "$work/unpacked/$sound" "$work/a/build/sounds/$sound"
+done
 echo "      $zip_name: $(stat -c %s "$work/a/dist/$zip_name") bytes, sha256 $(sha256sum "$work/a/dist/$zip_name" | cut -c1-64)"
 
 echo "release: $passed passed, $failed failed"

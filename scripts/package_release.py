@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Packs the two built gauge modules, the tools (gaugecheck and the bench with its stand-in
-sound library), the end users' READ-ME, the changelog and the SHA-256 sums of every file into
-dist/VQT7-gauges-<version>.zip, laid out as it installs.
+"""Packs the two built gauge modules, their two sounds, the tools (gaugecheck and the bench with
+its stand-in sound library), the end users' READ-ME, the changelog and the SHA-256 sums of
+every file into dist/VQT7-gauges-<version>.zip, laid out as it installs.
 
 The same modules give the same zip, byte for byte: entries in a fixed order with a fixed date,
 fixed attributes and no build paths. The version is the project's, from CMakeLists.txt.
@@ -15,6 +15,8 @@ import zipfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 MODULES = ("VQT7_Boomcue.gau", "VQT7_Drag_Drone.gau")
+# The sounds the build made (scripts/make_sounds.py), where the gauges play them from.
+SOUNDS = ("sound/QX/Supersonic.wav", "sound/QX/Speed_Brake.wav")
 # Built file (under the build's bin folder) -> where it goes in the zip. The bench finds its
 # stand-in sound library in sound\full\ beside itself; that stand-in plays nothing and says so
 # in its version record, and the note beside it says it again.
@@ -100,8 +102,9 @@ does not contain. Install it as its own instructions say: GaugeSound.dll goes in
 simulator's main folder, the one that holds FS9.exe, for example
   C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\GaugeSound.dll
 
-The sound files are not in this package either. They must be at these paths, relative to the
-simulator's main folder:
+The two sound files are in this package, at sound\\QX\\Supersonic.wav (the boom) and
+sound\\QX\\Speed_Brake.wav (the drone of the speed brakes). Copy them to the same paths in
+the simulator's main folder:
 
   sound\\QX\\Supersonic.wav
   sound\\QX\\Speed_Brake.wav
@@ -137,7 +140,7 @@ It only reads; it changes nothing. It prints one line a finding, "ok", "warning"
   - which GaugeSound.dll the simulator would load, and whether it is a complete 32-bit one
     (not the bench's stand-in from Tools\\gaugebench);
   - whether sound\\QX\\Supersonic.wav and sound\\QX\\Speed_Brake.wav are there and playable,
-    with their format and length;
+    with their format and length, and whether they are this release's own;
   - every panel.cfg line that names the gauges: spelling, the "!" between module and gauge,
     a window the simulator never creates (a gap in the Window numbering before it), a
     gaugeNN number used twice in one window, alias= lines.
@@ -184,6 +187,8 @@ VQT7 sound cue gauges: changes
     where they would call it and never crash.
   - Tools\\gaugecheck.exe says why the gauges would be silent or missing in a simulator folder;
     Tools\\gaugebench runs them without the simulator.
+  - The release carries its own two sounds, sound\\QX\\Supersonic.wav and
+    sound\\QX\\Speed_Brake.wav, which gaugecheck recognises.
 """
 
 
@@ -205,8 +210,9 @@ def built_file(path: pathlib.Path) -> bytes:
     return path.read_bytes()
 
 
-def release_files(gauges: pathlib.Path, tools: pathlib.Path, version: str):
+def release_files(gauges: pathlib.Path, sounds: pathlib.Path, tools: pathlib.Path, version: str):
     files = [("Gauges/" + name, built_file(gauges / name)) for name in MODULES]
+    files += [(name, built_file(sounds / name)) for name in SOUNDS]
     files += [(entry, built_file(tools / built)) for built, entry in TOOLS]
     files.append(("Tools/gaugebench/sound/STAND-IN-ONLY.txt", windows_text(STAND_IN_NOTE)))
     files.append(("READ-ME.txt", windows_text(READ_ME.format(version=version, underline="=" * (22 + len(version))))))
@@ -231,6 +237,8 @@ def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--gauges", type=pathlib.Path, default=ROOT / "build" / "gauges",
                         help="folder holding the two built .gau files")
+    parser.add_argument("--sounds", type=pathlib.Path, default=ROOT / "build" / "sounds",
+                        help="folder holding the built sound/QX/ folder")
     parser.add_argument("--tools", type=pathlib.Path, default=ROOT / "build" / "bin",
                         help="the build's bin folder: gaugecheck.exe, gaugebench.exe, sound/full/")
     parser.add_argument("--out", type=pathlib.Path, default=ROOT / "dist", help="where the zip goes")
@@ -238,7 +246,7 @@ def main() -> int:
 
     version = project_version(ROOT / "CMakeLists.txt")
     target = args.out / f"VQT7-gauges-{version}.zip"
-    files = release_files(args.gauges, args.tools, version)
+    files = release_files(args.gauges, args.sounds, args.tools, version)
     write_zip(target, files)
     digest = hashlib.sha256(target.read_bytes()).hexdigest()
     print(f"{target}: {target.stat().st_size} bytes, {len(files)} files, sha256 {digest}")

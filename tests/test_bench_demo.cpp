@@ -152,15 +152,27 @@ TEST(BenchDemo, SnapshotShowsTheBackgroundAndTheReadoutText)
     }
 }
 
+// The release's sounds, as the demo plays them.
+std::string release_sounds() { return exe_folder() + "..\\sounds"; }
+
+// The cue's samples as its file holds them: 22050 Hz 16-bit mono, the bench's own output format.
+std::vector<float> cue_samples()
+{
+    std::vector<float> cue;
+    EXPECT_TRUE(read_mono_wav(read_file(release_sounds() + "\\sound\\QX\\Supersonic.wav"), cue));
+    return cue;
+}
+
 TEST(BenchDemo, AudioIsSilentOrSoundingWhereTheTimelineSays)
 {
     std::string wav = test_folder() + "demo.wav";
-    ProgramRun result = run_gaugebench("--audio " + quote(wav) + " --sounds " +
-                                        quote(exe_folder() + "..\\demo-sounds") + " " + both_modules());
+    ProgramRun result = run_gaugebench("--audio " + quote(wav) + " --sounds " + quote(release_sounds()) + " " +
+                                        both_modules());
     ASSERT_EQ(result.exit_code, 0u) << result.err;
-    EXPECT_EQ(result.err, "") << "both placeholder sounds are found";
-    std::vector<float> mono;
+    EXPECT_EQ(result.err, "") << "both sounds are found";
+    std::vector<float> mono, cue = cue_samples();
     ASSERT_TRUE(read_mono_wav(read_file(wav), mono));
+    ASSERT_FALSE(cue.empty());
     EXPECT_EQ(mono.size(), 13u * AUDIO_RATE) << "the scenario's 13 seconds";
     auto peak = [&](double from, double to) {
         float level = 0;
@@ -168,17 +180,35 @@ TEST(BenchDemo, AudioIsSilentOrSoundingWhereTheTimelineSays)
             level = std::max(level, fabsf(mono[i]));
         return level;
     };
+    // The cue plays from the cycles at 1 s and 5 s for as long as its file lasts. Where nothing
+    // else plays, the render is the cue's own samples (one step of rounding: the decoder divides
+    // by 32768, the mixer multiplies by 32767) and exactly zero where no cue is sounding.
+    const size_t cue_starts[] = {AUDIO_RATE, 5 * AUDIO_RATE};
+    auto differs_from_the_cues_alone = [&](double from, double to, std::string &first) {
+        int count = 0;
+        for (size_t i = (size_t)llround(from * AUDIO_RATE); i < (size_t)llround(to * AUDIO_RATE) && i < mono.size(); ++i) {
+            bool sounding = false;
+            float expected = 0;
+            for (size_t start : cue_starts)
+                if (i >= start && i - start < cue.size())
+                    sounding = true, expected += cue[i - start];
+            bool wrong = sounding ? fabsf(mono[i] - expected) > 1.5f / 32768 : mono[i] != 0.0f;
+            if (wrong && count++ == 0)
+                first = "frame " + std::to_string(i) + ": " + std::to_string(mono[i]) + ", not " + std::to_string(expected);
+        }
+        return count;
+    };
     struct Window {
         double from, to;
-        bool sound;
+        bool sound;  // sounding in every tenth of a second; else nothing but the cues' own samples
         const char *why;
     };
     const Window windows[] = {
         {0.0, 1.0, false, "118.00, nothing plays"},
         {1.0, 1.3, true, "the cue at 124.00"},
-        {1.7, 5.0, false, "the cue is over; 123.50, 124.00 and 124.05 play nothing"},
+        {1.0, 5.0, false, "the cue plays out; 123.50, 124.00 and 124.05 play nothing"},
         {5.0, 5.3, true, "the re-armed cue"},
-        {5.7, 6.0, false, "before the loop"},
+        {5.0, 6.0, false, "nothing but the re-armed cue before the loop"},
         {6.0, 7.0, true, "the loop"},
         {7.0, 9.0, false, "trigger low, then gate low"},
         {9.0, 11.0, true, "the loop, through the gate falling at 10 s"},
@@ -188,10 +218,10 @@ TEST(BenchDemo, AudioIsSilentOrSoundingWhereTheTimelineSays)
     for (const Window &window : windows) {
         SCOPED_TRACE(std::to_string(window.from) + " to " + std::to_string(window.to) + " s: " + window.why);
         if (!window.sound) {
-            EXPECT_EQ(peak(window.from, window.to), 0.0f);
+            std::string first;
+            EXPECT_EQ(differs_from_the_cues_alone(window.from, window.to, first), 0) << first;
             continue;
         }
-        // Sounding in every tenth of a second of the window.
         for (double t = window.from; t + 0.1 <= window.to + 1e-9; t += 0.1)
             EXPECT_GT(peak(t, t + 0.1), 0.05f) << "at " << t << " s";
     }
@@ -217,25 +247,25 @@ TEST(BenchDemo, MissingSoundFilesWarnAndStaySilent)
     EXPECT_EQ(std::count(mono.begin(), mono.end(), 0.0f), (long)mono.size());
 }
 
-// The kill's terminate silences a one-shot still sounding, as it does loops: the 0.6 s boom played
-// at 0 s ends with the run at 0.2 s.
+// The kill's terminate silences a one-shot still sounding, as it does loops: the cue played at
+// 0 s ends with the run at 0.2 s, well before its file does.
 TEST(BenchDemo, KillCutsAOneShotStillSounding)
 {
     std::string dir = test_folder();
     ASSERT_TRUE(write_file(dir + "short.txt", "at 0 870=0x2400\nend 0.2\n"));
     std::string wav = dir + "short.wav";
     ProgramRun result = run_gaugebench("--scenario " + quote(dir + "short.txt") + " --audio " + quote(wav) +
-                                        " --sounds " + quote(exe_folder() + "..\\demo-sounds") + " " +
-                                        quote(module_path(BOOMCUE_FILE)));
+                                        " --sounds " + quote(release_sounds()) + " " + quote(module_path(BOOMCUE_FILE)));
     ASSERT_EQ(result.exit_code, 0u) << result.err;
-    std::vector<float> mono;
+    std::vector<float> mono, cue = cue_samples();
     ASSERT_TRUE(read_mono_wav(read_file(wav), mono));
+    ASSERT_GT(cue.size(), AUDIO_RATE / 5 + AUDIO_RATE / 10) << "a cue that would sound on past the kill";
     EXPECT_EQ(mono.size(), AUDIO_RATE / 5) << "0.2 s: nothing after the kill";
     ASSERT_GT(mono.size(), 441u);
     float level = 0;
     for (size_t i = mono.size() - 441; i < mono.size(); ++i)
         level = std::max(level, fabsf(mono[i]));
-    EXPECT_GT(level, 0.01f) << "the boom sounds in the last 20 ms before the kill";
+    EXPECT_GT(level, 0.01f) << "the cue sounds in the last 20 ms before the kill";
 }
 
 }  // namespace

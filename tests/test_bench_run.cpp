@@ -135,7 +135,7 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
     std::string png = dir + "faces.png", wav = dir + "sound.wav", scenario = dir + "bad.txt";
     ASSERT_TRUE(write_file(scenario, "at 1 870=0x2400\nat 0 1=1\n"));
     std::string outputs = "--snapshot " + quote(png) + " --audio " + quote(wav) + " --sounds " +
-                          quote(exe_folder() + "..\\demo-sounds") + " ";
+                          quote(exe_folder() + "..\\sounds") + " ";
     std::string gauges = exe_folder() + "..\\test-gauges\\";
     // What stands in the way of replacing the earlier audio file during the run.
     enum class AudioTarget { Free, OpenInAPlayer, ReadOnly };
@@ -225,7 +225,7 @@ TEST(BenchUnicode, NonAsciiFolderRoundTrip)
     for (const char *folder : {"sound", "sound\\QX"})
         ASSERT_TRUE(CreateDirectoryW(toolbox::widen(dir + folder).c_str(), 0) || GetLastError() == ERROR_ALREADY_EXISTS);
     for (const char *sound : {"Supersonic.wav", "Speed_Brake.wav"})
-        ASSERT_TRUE(CopyFileW(toolbox::widen(exe_folder() + "..\\demo-sounds\\sound\\QX\\" + sound).c_str(),
+        ASSERT_TRUE(CopyFileW(toolbox::widen(exe_folder() + "..\\sounds\\sound\\QX\\" + sound).c_str(),
                               toolbox::widen(dir + "sound\\QX\\" + sound).c_str(), FALSE)) << sound;
     for (const char *module : {BOOMCUE_FILE, DRAGDRONE_FILE})
         ASSERT_TRUE(CopyFileW(toolbox::widen(module_path(module)).c_str(), toolbox::widen(dir + module).c_str(), FALSE));
