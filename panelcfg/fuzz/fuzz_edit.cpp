@@ -144,13 +144,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Only lines of our gauges added; only lines that already meant them replaced.
     require(only_added(input, installed.bytes, ours_at));
 
+    // Installed once, the panel holds our lines as they should be: a second plan finds nothing to do.
     Document once = read_document(installed.bytes);
-    require(plan_install(once, request).bytes == installed.bytes);
+    PanelEdit again = plan_install(once, request);
+    require(again.bytes == installed.bytes && !again.changed() && again.refused.empty());
 
-    // Uninstall takes out only lines naming our modules; from a file that meant none of ours
-    // before the install, it takes out exactly what the install added.
+    // Uninstall, of the input or of what the install made, takes out only lines naming our
+    // modules and leaves no gauge line naming them; from a file that meant none of ours before
+    // the install, it takes out exactly what the install added.
+    for (const std::string *bytes : {&input, &installed.bytes}) {
+        std::string uninstalled = plan_uninstall(read_document(*bytes)).bytes;
+        require(only_removed(*bytes, uninstalled, names_a_module));
+        Document left = read_document(uninstalled);
+        for (const GaugeLine &line : gauge_lines(left))
+            require(!names_our_module(left.lines[(size_t)line.line].value));
+    }
     PanelEdit removed = plan_uninstall(once);
-    require(only_removed(installed.bytes, removed.bytes, names_a_module));
     if (!meant_ours)
         require(removed.bytes == input);
 
