@@ -86,8 +86,7 @@ GaugeKey read_gauge_key(std::string_view key)
 
 std::string near_miss_problem(std::string_view key)
 {
-    return "the key '" + std::string(key) +
-           "' is no gauge key, so the simulator passes over the line (it reads gauge and the number, as gauge07)";
+    return "the key '" + std::string(key) + "' is not gauge followed by a number, so the simulator passes over the line";
 }
 
 // The module part of a value: before any '!' and the first ','.
