@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "panel_edit.h"
+#include "test_panels.h"
 #include "text_diff.h"
 
 using namespace panelcfg;
@@ -18,6 +19,14 @@ PanelEdit install(const std::string &bytes, InstallRequest request = {})
     return plan_install(read_document(bytes), request);
 }
 std::string uninstalled(const std::string &bytes) { return plan_uninstall(read_document(bytes)).bytes; }
+
+// `text` with `added` put right after the first occurrence of `after`.
+std::string with(std::string text, const std::string &after, const std::string &added)
+{
+    size_t at = text.find(after);
+    EXPECT_NE(at, std::string::npos) << after;
+    return at == std::string::npos ? text : text.insert(at + after.size(), added);
+}
 
 // The line-end styles a file uses, counted here rather than by the reader.
 std::string line_end_styles(const std::string &bytes)
@@ -36,51 +45,26 @@ std::string line_end_styles(const std::string &bytes)
 
 TEST(Install, ExactBytesOnARealisticPanel)
 {
-    const std::string panel =
-        "// Test Works twin \xA9 2004\r\n[Window Titles]\r\nWindow00=Main Panel\r\nWindow07=100\r\n\r\n"
-        "// [VCockpit02]\r\n[VIEWS]\r\nVIEW_FORWARD_WINDOWS=MAIN_PANEL\r\n\r\n"
-        "[Window00]\r\nfile=panel_background.bmp\r\nsize_mm=1280\r\n"
-        "gauge00=Cessna!Airspeed,  66, 93\r\n"
-        "gauge01 = Cessna!Altimeter , 1036,  308 ,271\r\n"
-        "gauge03=LVLD\\B767oh!OH_CPT, 0,0,,, ./path\\Sound.ini\r\n"
-        "gauge97=Cessna!Turn Coordinator, 10, 10\r\n"
-        "gauge08=Cessna!Text#1, 0, 0, 10, 10, a # note,\r\n"
-        "gauge13=Cessna!Whiskey Compass, 300, 20 // wet compass  \r\n"
-        "compass text left over\r\n\r\n"
-        "[VCockpit01]\r\nsize_mm=512,512\r\ntexture=$VC01\r\n\r\n"
-        "[Vcockpit06]\r\ngauge00=Cessna!Clock, 0, 0\r\n";
-    const std::string expected =
-        "// Test Works twin \xA9 2004\r\n[Window Titles]\r\nWindow00=Main Panel\r\nWindow07=100\r\n\r\n"
-        "// [VCockpit02]\r\n[VIEWS]\r\nVIEW_FORWARD_WINDOWS=MAIN_PANEL\r\n\r\n"
-        "[Window00]\r\nfile=panel_background.bmp\r\nsize_mm=1280\r\n"
-        "gauge00=Cessna!Airspeed,  66, 93\r\n"
-        "gauge01 = Cessna!Altimeter , 1036,  308 ,271\r\n"
-        "gauge03=LVLD\\B767oh!OH_CPT, 0,0,,, ./path\\Sound.ini\r\n"
-        "gauge97=Cessna!Turn Coordinator, 10, 10\r\n"
-        "gauge08=Cessna!Text#1, 0, 0, 10, 10, a # note,\r\n"
-        "gauge13=Cessna!Whiskey Compass, 300, 20 // wet compass  \r\n"
-        "gauge98=VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40\r\n"
-        "gauge99=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1\r\n"
-        "compass text left over\r\n\r\n"
-        "[VCockpit01]\r\nsize_mm=512,512\r\ntexture=$VC01\r\n"
-        "gauge00=VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40\r\n"
-        "gauge01=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1\r\n\r\n"
-        "[Vcockpit06]\r\ngauge00=Cessna!Clock, 0, 0\r\n";
-    PanelEdit edit = install(panel, {Where::both, 10, 60});
+    const std::string boomcue = "=VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40\r\n", drag_drone = "=" + std::string(DRAG_DRONE);
+    std::string expected = with(TWIN_PANEL, "gauge13=Cessna!Whiskey Compass, 300, 20 // wet compass  \r\n",
+                                "gauge98" + boomcue + "gauge99" + drag_drone + "\r\n");
+    expected = with(expected, "gauge00=Cessna!Radio, 0, 0, 512, 128\r\n",
+                    "gauge01" + boomcue + "gauge02" + drag_drone + "\r\n");
+    PanelEdit edit = install(TWIN_PANEL, {Where::both, 10, 60});
     EXPECT_EQ(edit.refused, "");
     EXPECT_EQ(edit.bytes, expected);
     ASSERT_EQ(edit.changes.size(), 4u);
     // Window00's two lines, then the virtual cockpit's, each at its line in the new file.
-    int lines[] = {19, 20, 26, 27};
+    int lines[] = {32, 33, 43, 44};
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(edit.changes[i].kind, ChangeKind::add_line) << i;
         EXPECT_EQ(edit.changes[i].gauge, (int)i % 2) << i;
         EXPECT_EQ(edit.changes[i].line, lines[i]) << i;
         EXPECT_EQ(edit.changes[i].section, i < 2 ? "Window00" : "VCockpit01") << i;
     }
-    EXPECT_EQ(edit.changes[3].new_text, "gauge01=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1");
+    EXPECT_EQ(edit.changes[3].new_text, "gauge02=VQT7_Drag_Drone!VQT7_Drag_Drone, 0, 0, 1, 1");
     EXPECT_TRUE(edit.changed());
-    EXPECT_EQ(uninstalled(edit.bytes), panel);
+    EXPECT_EQ(uninstalled(edit.bytes), TWIN_PANEL);
 }
 
 TEST(Install, RoundTripsInEveryLineEndStyleAndEncoding)
