@@ -5,6 +5,11 @@ cd "$(dirname "$0")"
 source scripts/common.sh
 
 ensure_tools
+# The pure code first, natively under the sanitizers: its unit tests and seed corpora (seconds).
+build_native
+ctest --test-dir "$NATIVE_BUILD_DIR" --output-on-failure --no-tests=error -j 2
+# Each fuzz target for FUZZ_SECONDS (30 by default), the two side by side.
+scripts/fuzz.sh
 build_all
 # Two clean builds give identical modules and zip; imports and sizes stay within bounds.
 scripts/check_release.sh

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "gauge_lines.h"
+
 namespace gaugecheck {
 
 enum class Status { ok, warning, problem };
@@ -36,10 +38,9 @@ struct Findings {
     int count(Status status) const;
 };
 
-// The modules this release ships, by gauge name; the module file is the name plus ".gau".
-extern const char *const GAUGE_NAMES[2];
-// The sound files the gauges play, relative to the simulator's folder.
-extern const char *const SOUND_FILES[2];
+// The modules this release ships and the sound files they play, from the panel.cfg core.
+using panelcfg::GAUGE_NAMES;
+using panelcfg::SOUND_FILES;
 
 // A panel that takes a module: the simulator looks in the panel's own folder first.
 struct ModuleUse {
@@ -48,8 +49,9 @@ struct ModuleUse {
     std::string panel_cfg;
 };
 
-// Check 4: every panel.cfg under Aircraft\*\panel*\ and the extra aircraft folders that
-// mentions a module; returns which panels take which module, for check 1.
+// Check 4: the panel.cfg of every panel folder an aircraft.cfg chooses, under Aircraft\*\ and
+// the extra aircraft folders, that mentions a module; returns which panels take which module,
+// for check 1.
 std::vector<ModuleUse> check_panels(const std::string &sim_folder, const std::vector<std::string> &aircraft_folders,
                                     Findings &findings);
 // Check 1: each module copy the panels take, and the ones in Gauges\.

@@ -51,6 +51,24 @@ bool is_folder(const std::string &path)
     return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::string find_file(const std::string &folder, const std::string &name)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(toolbox::widen(join_path(folder, name)).c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, 0, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string path;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            path = join_path(folder, toolbox::narrow(found.cFileName));
+            break;
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return path;
+}
+
 std::string path_key(const std::string &path)
 {
     std::wstring wide = toolbox::widen(path);

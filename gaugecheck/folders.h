@@ -16,6 +16,9 @@ std::string parent_folder(const std::string &path);
 
 bool is_file(const std::string &path);
 bool is_folder(const std::string &path);
+// The file of that name in `folder`, compared as Windows compares names ("PANEL.CFG" for
+// "panel.cfg"), as the folder spells it; empty when there is none.
+std::string find_file(const std::string &folder, const std::string &name);
 
 // Case-insensitive as Windows compares file names; a key for maps of paths.
 std::string path_key(const std::string &path);

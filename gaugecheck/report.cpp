@@ -5,9 +5,6 @@
 
 namespace gaugecheck {
 
-const char *const GAUGE_NAMES[2] = {"VQT7_Boomcue", "VQT7_Drag_Drone"};
-const char *const SOUND_FILES[2] = {"sound\\QX\\Supersonic.wav", "sound\\QX\\Speed_Brake.wav"};
-
 int Findings::count(Status status) const
 {
     int total = 0;

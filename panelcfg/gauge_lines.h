@@ -31,18 +31,28 @@ WindowId window_of(std::string_view section_name);
 
 // "gauge07" (any case) is exact; a key that nearly reads so ("guage07", "gauge 07", "gage07",
 // "Gauge_07") is a near miss, which the simulator skips. `number` is -1 without digits.
+//
+// The rule: exact is "gauge" and one to four digits, nothing else. Otherwise the trailing
+// digits are taken off, then any spaces, tabs, underscores and hyphens before them; what is
+// left (lower case) is a near miss when it starts with 'g' and is within two edits (insert,
+// delete, change) of "gauge": "guage07", "gage07", "gauges07", and "gauge" itself when it was
+// separated from its digits ("gauge 07", "Gauge_07"), has none ("gauge") or has five or more
+// ("gauge00007", number -1). Keys such as "image", "range", "page07" and "size_mm" are neither.
 enum class KeyKind { none, exact, near_miss };
 struct GaugeKey {
     KeyKind kind = KeyKind::none;
     int number = -1;
 };
 GaugeKey read_gauge_key(std::string_view key);
+// Why the simulator passes over a line with a near-miss key, for a user.
+std::string near_miss_problem(std::string_view key);
 
 // What a gauge line's value says about our modules.
 struct GaugeLineVerdict {
     bool ours = false;          // names one of our modules or gauges, or nearly
     int gauge = -1;             // index in GAUGE_NAMES of the gauge it means
     bool module_exact = false;  // the module part names it exactly (the simulator will load it)
+    bool placed = false;        // x, y[, width[, height]] in whole numbers follow the names
     std::string problem;        // empty when the value is right
     std::string right_value;    // the value as it should read ("VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40")
 };
@@ -51,6 +61,8 @@ GaugeLineVerdict judge_gauge_value(std::string_view value);
 // Whether a value's module part, after any folder and without ".gau", is one of our modules
 // (case-insensitive): the lines an uninstall takes out.
 bool names_our_module(std::string_view value);
+// The index in GAUGE_NAMES of the module a value's module part names so; -1 for any other.
+int our_module(std::string_view value);
 
 // Every entry with an exact or near-miss gauge key in a [WindowNN] or [VcockpitNN] section,
 // in file order.

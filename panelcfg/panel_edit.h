@@ -65,15 +65,21 @@ struct LineChange {
 struct PanelEdit {
     std::string refused;  // why this panel cannot take the gauges; no changes then
     std::vector<LineChange> changes;
+    // What a user should know that changes nothing, such as a [VcockpitNN] section passed over
+    // because the simulator never creates it (its numbers start after a gap).
+    std::vector<std::string> notes;
     std::string bytes;    // the new file: the old bytes when nothing changes
     bool changed() const;
 };
 
-// Both gauges into each chosen section: a line of our gauge that is already right is left alone,
-// one that nearly is (a near-miss key, a wrong gauge name, a number taken twice) is fixed in
-// place, and a missing one goes right after the section's last gauge line, numbered one above
-// the highest gauge number there. Refused: a panel with neither section, a panel that hands
-// the aircraft to another through an alias, no free gauge number.
+// Both gauges into each chosen section: [Window00] and the lowest-numbered [VcockpitNN] (the
+// first of a name that repeats; a virtual cockpit whose lowest number the simulator never
+// creates, after a gap from 01, counts as absent, with a note). A line of our gauge that is
+// already right is left alone, one that nearly is (a near-miss key, a wrong gauge name, a
+// number taken twice) is fixed in place in any window, and a missing one goes right after the
+// section's last gauge line, numbered one above the highest gauge number there. Refused: a
+// panel without the chosen sections, a panel that hands the aircraft to another through an
+// alias, no free gauge number.
 PanelEdit plan_install(const Document &document, const InstallRequest &request);
 // Every gauge line whose module part names one of our modules, near-miss keys included, taken
 // out. Install then uninstall gives back a file that named none of our modules byte for byte.

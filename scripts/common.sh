@@ -23,6 +23,15 @@ ensure_tools() {
   [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
   [ -f /usr/include/nlohmann/json.hpp ] || missing+=(nlohmann-json3-dev)
   dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine wine32:i386)
+  # The native build of the pure code: clang with its sanitizer and libFuzzer runtimes.
+  command -v clang++ >/dev/null || missing+=(clang)
+  local runtime=libclang-rt-14-dev
+  if command -v clang++ >/dev/null; then
+    runtime=libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev
+    [ -f "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-x86_64.a" ] || missing+=("$runtime")
+  else
+    missing+=("$runtime")
+  fi
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -51,6 +60,13 @@ ensure_tools() {
 build_all() {
   cmake --preset default -B "$BUILD_DIR" >/dev/null
   cmake --build "$BUILD_DIR" -j 2
+}
+
+# The pure code built for this machine under ASan and UBSan, its unit tests and fuzz targets.
+: "${NATIVE_BUILD_DIR:=build-native}"
+build_native() {
+  cmake --preset native -B "$NATIVE_BUILD_DIR" >/dev/null
+  cmake --build "$NATIVE_BUILD_DIR" -j 2
 }
 
 # Makes the Wine prefix once (about 10 s) and turns off the crash dialog, so that a crashing

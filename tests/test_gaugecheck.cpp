@@ -285,6 +285,26 @@ const Case CASES[] = {
          i.remove(GOOD_CFG);
      },
      {{"panel", "ok", UNICODE_CFG, "gauge01=VQT7_Boomcue!VQT7_Boomcue"}}, 0},
+    {"NearMissKey", [](const Install &i) { i.panel("gauge01=VQT7_Boomcue", "guage01=VQT7_Boomcue"); },
+     {{"panel", "problem", GOOD_CFG, "make the line read gauge01=VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40"}}, 1},
+    {"SecondPanelFolderChosen",
+     [](const Install &i) {
+         // The file and folder names in other cases, reported as the folder spells them.
+         i.text("sim\\Aircraft\\Twin\\aircraft.cfg",
+                "[fltsim.0]\r\ntitle=Twin\r\npanel=\r\n\r\n[fltsim.1]\r\ntitle=Twin IFR\r\npanel=\"IFR\"\r\n");
+         i.text("sim\\Aircraft\\Twin\\panel\\panel.cfg", "[Window00]\ngauge00=Cessna!Clock, 0, 0\n");
+         i.text("sim\\Aircraft\\Twin\\Panel.IFR\\PANEL.CFG", "[Window00]\r\ngauge00=VQT7_Boomcue!VQT7_Boomcue, 10, 60\r\n");
+     },
+     {{"panel", "ok", "sim\\Aircraft\\Twin\\Panel.IFR\\PANEL.CFG", "line 2 [Window00] gauge00=VQT7_Boomcue!VQT7_Boomcue"}}, 0},
+    {"PanelFolderNotChosen",
+     [](const Install &i) {
+         i.text("sim\\Aircraft\\Good\\aircraft.cfg",
+                "[fltsim.0]\ntitle=Good\npanel=\n[fltsim.1]\ntitle=Good Other\npanel=..\\Other\\panel\n");
+         i.text("sim\\Aircraft\\Good\\panel.old\\panel.cfg", GOOD_PANEL);
+     },
+     {{"panel", "warning", "sim\\Aircraft\\Good\\panel.old\\panel.cfg", "never reads this panel.cfg"},
+      {"panel", "warning", "sim\\Aircraft\\Good\\aircraft.cfg", "line 6 [fltsim.1] panel=..\\Other\\panel"}},
+     0},
 };
 
 class GaugeCheckInstall : public ::testing::TestWithParam<Case> {};
