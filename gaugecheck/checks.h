@@ -61,6 +61,10 @@ void check_sound_library(const std::string &sim_folder, Findings &findings);
 // Check 3: the sound files, decoded as the bench decodes them.
 void check_sound_files(const std::string &sim_folder, Findings &findings);
 
+// Every check on the simulator's folder and the extra aircraft folders, in the order they are
+// reported: modules, library and sounds first, since they decide every panel's outcome.
+Findings check_install(const std::string &sim_folder, const std::vector<std::string> &aircraft_folders);
+
 // The checklist's lines: text for people, JSON Lines for scripts.
 std::string finding_line(const Finding &finding, bool json);
 std::string summary_line(const Findings &findings, bool json);

@@ -6,6 +6,7 @@
 #include "folders.h"
 #include "pe_file.h"
 #include "release_sums.h"
+#include "virtual_store.h"
 
 namespace gaugecheck {
 
@@ -65,12 +66,27 @@ static size_t panel_count(const std::vector<const ModuleUse *> &users)
     return panels.size();
 }
 
-static void check_gauges_copy(const std::string &sim_folder, const std::string &gauge_name,
-                              const std::vector<const ModuleUse *> &users, const std::vector<const ModuleUse *> &all_uses,
-                              Findings &findings)
+// The copy the simulator loads for `path`: Windows' VirtualStore copy when it made one, which a
+// warning names beside the file itself, else the file.
+static std::string loaded_copy(const toolbox::VirtualStore &store, const std::string &path, Findings &findings)
+{
+    std::string copy = store.copy_of(path);
+    if (copy.empty())
+        return path;
+    findings.warning("module", path,
+                     "the simulator loads " + copy + " in place of this file: Windows keeps that copy in its " +
+                         "VirtualStore since a program without administrator rights wrote the module here",
+                     "delete " + copy + " so that the simulator loads this file, or keep that copy this release's "
+                     "(Tools\\gaugeinstall.exe replaces an older release there)");
+    return copy;
+}
+
+static void check_gauges_copy(const std::string &sim_folder, const toolbox::VirtualStore &store,
+                              const std::string &gauge_name, const std::vector<const ModuleUse *> &users,
+                              const std::vector<const ModuleUse *> &all_uses, Findings &findings)
 {
     std::string gauges = join_path(sim_folder, "Gauges");
-    std::string path = join_path(gauges, gauge_name + ".gau");
+    std::string path = loaded_copy(store, join_path(gauges, gauge_name + ".gau"), findings);
     if (!is_file(path)) {
         if (!users.empty())
             findings.problem("module", path,
@@ -98,11 +114,11 @@ static void check_gauges_copy(const std::string &sim_folder, const std::string &
                                         " panel.cfg file(s)");
 }
 
-static void check_panel_copy(const std::string &sim_folder, const std::string &gauge_name, const ModuleUse &use,
-                             Findings &findings)
+static void check_panel_copy(const std::string &sim_folder, const toolbox::VirtualStore &store,
+                             const std::string &gauge_name, const ModuleUse &use, Findings &findings)
 {
-    std::string path = join_path(use.panel_folder, gauge_name + ".gau");
-    std::string gauges_copy = join_path(join_path(sim_folder, "Gauges"), gauge_name + ".gau");
+    std::string path = loaded_copy(store, join_path(use.panel_folder, gauge_name + ".gau"), findings);
+    std::string gauges_copy = store.effective(join_path(join_path(sim_folder, "Gauges"), gauge_name + ".gau"));
     CopyVerdict verdict = judge_copy(path, gauge_name);
     if (!verdict.problem.empty()) {
         findings.problem("module", path,
@@ -130,6 +146,7 @@ static void check_panel_copy(const std::string &sim_folder, const std::string &g
 
 void check_modules(const std::string &sim_folder, const std::vector<ModuleUse> &uses, Findings &findings)
 {
+    toolbox::VirtualStore store(sim_folder);
     for (const char *gauge_name : GAUGE_NAMES) {
         // Each panel folder once: two panel.cfg files can share a folder's copy.
         std::vector<const ModuleUse *> all_uses, from_gauges;
@@ -139,14 +156,14 @@ void check_modules(const std::string &sim_folder, const std::vector<ModuleUse> &
             if (use.gauge_name != gauge_name)
                 continue;
             all_uses.push_back(&use);
-            if (!is_file(join_path(use.panel_folder, use.gauge_name + ".gau")))
+            if (!is_file(store.effective(join_path(use.panel_folder, use.gauge_name + ".gau"))))
                 from_gauges.push_back(&use);
             else if (panel_folders_seen.insert(path_key(use.panel_folder)).second)
                 from_panel_folders.push_back(&use);
         }
-        check_gauges_copy(sim_folder, gauge_name, from_gauges, all_uses, findings);
+        check_gauges_copy(sim_folder, store, gauge_name, from_gauges, all_uses, findings);
         for (const ModuleUse *use : from_panel_folders)
-            check_panel_copy(sim_folder, gauge_name, *use, findings);
+            check_panel_copy(sim_folder, store, gauge_name, *use, findings);
     }
 }
 

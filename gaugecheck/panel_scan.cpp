@@ -14,6 +14,7 @@
 #include "gauge_lines.h"
 #include "panel_document.h"
 #include "toolbox.h"
+#include "virtual_store.h"
 
 namespace gaugecheck {
 
@@ -84,26 +85,37 @@ struct Unchosen {
 struct PanelScan {
     std::string sim_folder;
     Findings &findings;
+    toolbox::VirtualStore store;
     std::vector<ModuleUse> uses;
     std::map<std::string, PanelState> panels;  // by path_key
     std::vector<Unchosen> unchosen;
 
     // `depth`: how many panels of an alias chain lead here, this one included.
     PanelState scan(const std::string &cfg, int depth = 1);
-    void judge_lines(const std::string &cfg, const ReadCfg &read, const std::vector<GaugeLine> &lines);
+    // `folder`: the panel's own folder, where the simulator looks for a module first.
+    void judge_lines(const std::string &cfg, const std::string &folder, const ReadCfg &read,
+                     const std::vector<GaugeLine> &lines);
     void scan_aircraft(const std::string &folder);
     void judge_unchosen();
 };
 
-PanelState PanelScan::scan(const std::string &cfg, int depth)
+PanelState PanelScan::scan(const std::string &found, int depth)
 {
-    std::string key = path_key(cfg);
+    std::string key = path_key(found);
     auto known = panels.find(key);
     if (known != panels.end())
         return known->second;
     panels[key].in_progress = true;
     PanelState state;
 
+    // The simulator reads the VirtualStore copy in its place, when Windows made one: every
+    // finding below is about the copy.
+    const std::string cfg = store.effective(found);
+    if (cfg != found)
+        findings.warning("panel", found,
+                         "the simulator reads " + cfg + " in place of this file: Windows keeps that copy in its " +
+                             "VirtualStore since a program without administrator rights changed the file here",
+                         "make changes to " + cfg + ", or move your panel.cfg over this one and delete that copy");
     ReadCfg read;
     std::string reason;
     if (!read_cfg(cfg, read, reason)) {
@@ -124,7 +136,7 @@ PanelState PanelScan::scan(const std::string &cfg, int depth)
     if (alias.line < 0) {
         state.ours = first_ours != 0;
         if (state.ours)
-            judge_lines(cfg, read, lines);
+            judge_lines(cfg, parent_folder(found), read, lines);
         panels[key] = state;
         return state;
     }
@@ -164,10 +176,10 @@ PanelState PanelScan::scan(const std::string &cfg, int depth)
     return state;
 }
 
-void PanelScan::judge_lines(const std::string &cfg, const ReadCfg &read, const std::vector<GaugeLine> &lines)
+void PanelScan::judge_lines(const std::string &cfg, const std::string &folder, const ReadCfg &read,
+                            const std::vector<GaugeLine> &lines)
 {
     const Document &document = read.document;
-    std::string folder = parent_folder(cfg);
     // Windows present by kind and number, and each window's exact gaugeNN keys.
     std::map<WindowKind, std::set<int>> windows;
     for (const panelcfg::Section &section : document.sections) {
@@ -259,6 +271,8 @@ void PanelScan::scan_aircraft(const std::string &folder)
 
     Unchosen base;
     base.aircraft_cfg = find_file(folder, "aircraft.cfg");
+    if (!base.aircraft_cfg.empty())
+        base.aircraft_cfg = store.effective(base.aircraft_cfg);
     ReadCfg aircraft;
     std::string reason;
     if (!base.aircraft_cfg.empty() && !read_cfg(base.aircraft_cfg, aircraft, reason)) {
@@ -353,7 +367,7 @@ void PanelScan::judge_unchosen()
 std::vector<ModuleUse> check_panels(const std::string &sim_folder, const std::vector<std::string> &aircraft_folders,
                                     Findings &findings)
 {
-    PanelScan scan{sim_folder, findings, {}, {}, {}};
+    PanelScan scan{sim_folder, findings, toolbox::VirtualStore(sim_folder), {}, {}, {}};
     std::vector<std::string> aircraft;
     std::string aircraft_root = join_path(sim_folder, "Aircraft");
     std::vector<std::string> names;

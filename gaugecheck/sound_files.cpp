@@ -10,6 +10,7 @@
 #include "release_sums.h"
 #include "sound_decoder.h"
 #include "toolbox.h"
+#include "virtual_store.h"
 
 namespace gaugecheck {
 
@@ -36,8 +37,11 @@ static std::string release_sound_text(const std::string &path)
 
 void check_sound_files(const std::string &sim_folder, Findings &findings)
 {
+    toolbox::VirtualStore store(sim_folder);
     for (const char *relative : SOUND_FILES) {
-        std::string path = join_path(sim_folder, relative);
+        // The sound library reads inside the simulator's process, so it too reads the
+        // VirtualStore copy where Windows made one.
+        std::string path = store.effective(join_path(sim_folder, relative));
         std::string fix = "put a RIFF WAVE sound (PCM, or a format Windows decodes such as ADPCM) at " + path;
         if (!is_file(path)) {
             findings.problem("sound_file", path, "missing, so the gauge that plays it stays silent", fix);

@@ -7,6 +7,7 @@
 #include "folders.h"
 #include "pe_file.h"
 #include "toolbox.h"
+#include "virtual_store.h"
 
 namespace gaugecheck {
 
@@ -77,13 +78,15 @@ static std::string machine_hex(uint16_t machine)
 
 void check_sound_library(const std::string &sim_folder, Findings &findings)
 {
+    toolbox::VirtualStore store(sim_folder);
     std::string wanted = join_path(sim_folder, LIBRARY_FILE);
     std::string copy_fix = "copy the 32-bit GaugeSound.dll from its own package into " + sim_folder;
     std::string found;
     for (const std::string &folder : search_folders(sim_folder)) {
         // A PATH entry Windows cannot resolve is no folder the loader searches either.
         std::string resolved = full_path(folder);
-        std::string candidate = join_path(resolved, LIBRARY_FILE);
+        // The loader opens the file inside the simulator's process: a VirtualStore copy wins.
+        std::string candidate = store.effective(join_path(resolved, LIBRARY_FILE));
         if (!resolved.empty() && is_file(candidate)) {
             found = candidate;
             break;

@@ -19,7 +19,7 @@ ALLOWED_SECTIONS=" .text .data .bss .rdata .edata .idata .rsrc .reloc "
 # The sounds in the zip, under the build folder and in the zip alike.
 SOUNDS=(sound/QX/Supersonic.wav sound/QX/Speed_Brake.wav)
 # The tools in the zip, under the build folder; static, so they import only Windows' own DLLs.
-TOOLS=(bin/gaugecheck.exe bin/gaugebench.exe bin/sound/full/GaugeSound.dll)
+TOOLS=(bin/gaugeinstall.exe bin/gaugecheck.exe bin/gaugebench.exe bin/sound/full/GaugeSound.dll)
 WINDOWS_DLLS=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll ole32.dll oleaut32.dll windowscodecs.dll 
   bcrypt.dll dbghelp.dll version.dll winmm.dll msacm32.dll "
 
@@ -114,6 +114,7 @@ mkdir "$work/unpacked"
 check "$zip_name: laid out as it installs" test -f "$work/unpacked/Gauges/VQT7_Boomcue.gau" -a \
   -f "$work/unpacked/Gauges/VQT7_Drag_Drone.gau" -a -f "$work/unpacked/READ-ME.txt" -a \
   -f "$work/unpacked/CHANGELOG.txt" -a -f "$work/unpacked/Tools/gaugecheck.exe" -a \
+  -f "$work/unpacked/Tools/gaugeinstall.exe" -a \
   -f "$work/unpacked/Tools/gaugebench/gaugebench.exe" -a \
   -f "$work/unpacked/Tools/gaugebench/sound/full/GaugeSound.dll" -a \
   -f "$work/unpacked/Tools/gaugebench/sound/STAND-IN-ONLY.txt" -a \
@@ -123,11 +124,12 @@ check "$zip_name: laid out as it installs" test -f "$work/unpacked/Gauges/VQT7_B
 check "$zip_name: no GaugeSound.dll outside Tools/gaugebench/sound" \
   test "$(cd "$work/unpacked" && find . -iname GaugeSound.dll)" = "./Tools/gaugebench/sound/full/GaugeSound.dll"
 check "$zip_name: checksums match every file" \
-  bash -c 'cd "$1" && tr -d "\r" <SHA256SUMS.txt | sha256sum --quiet -c - && test "$(wc -l <SHA256SUMS.txt)" -eq 10' \
+  bash -c 'cd "$1" && tr -d "\r" <SHA256SUMS.txt | sha256sum --quiet -c - && test "$(wc -l <SHA256SUMS.txt)" -eq 11' \
   _ "$work/unpacked"
-check "$zip_name: the modules and the checker in it are the built ones" \
+check "$zip_name: the modules, the checker and the installer in it are the built ones" \
   bash -c 'cmp -s "$1/Gauges/VQT7_Boomcue.gau" "$2/gauges/VQT7_Boomcue.gau" &&
-    cmp -s "$1/Tools/gaugecheck.exe" "$2/bin/gaugecheck.exe"' _ "$work/unpacked" "$work/a/build"
+    cmp -s "$1/Tools/gaugecheck.exe" "$2/bin/gaugecheck.exe" &&
+    cmp -s "$1/Tools/gaugeinstall.exe" "$2/bin/gaugeinstall.exe"' _ "$work/unpacked" "$work/a/build"
 for sound in "${SOUNDS[@]}"; do
   check "$zip_name: $sound in it is the built one" cmp -s "$work/unpacked/$sound" "$work/a/build/sounds/$sound"
 done

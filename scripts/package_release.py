@@ -21,6 +21,7 @@ SOUNDS = ("sound/QX/Supersonic.wav", "sound/QX/Speed_Brake.wav")
 # stand-in sound library in sound\full\ beside itself; that stand-in plays nothing and says so
 # in its version record, and the note beside it says it again.
 TOOLS = (
+    ("gaugeinstall.exe", "Tools/gaugeinstall.exe"),
     ("gaugecheck.exe", "Tools/gaugecheck.exe"),
     ("gaugebench.exe", "Tools/gaugebench/gaugebench.exe"),
     ("sound/full/GaugeSound.dll", "Tools/gaugebench/sound/full/GaugeSound.dll"),
@@ -53,10 +54,41 @@ The gauges need nothing but Windows itself and the GaugeSound library (see 3). T
 any Windows that runs the simulator.
 
 
-1. Copy the gauges
-------------------
+1. Install: run Tools\\gaugeinstall.exe
+---------------------------------------
 
-Copy the two files from the Gauges folder of this package into ONE of these folders:
+Drop the simulator's folder (the one that holds FS9.exe) onto Tools\\gaugeinstall.exe, or
+double-click gaugeinstall.exe when this package is unpacked inside that folder. It lists the
+aircraft with a number each and asks which to use (one or several numbers, or a folder name),
+shows every change it will make and asks before it makes them. Then it checks the install as
+Tools\\gaugecheck.exe does (section 5) and waits for Enter.
+
+From a command prompt, name the simulator's folder and one or more aircraft folders (the names
+under its Aircraft folder, or the paths of aircraft folders):
+
+  Tools\\gaugeinstall.exe "C:\\Program Files\\Microsoft Games\\Flight Simulator 9" C172
+  Tools\\gaugeinstall.exe --dry-run "C:\\...\\Flight Simulator 9" C172    shows what would change
+  Tools\\gaugeinstall.exe --help                                          every option
+
+What it does, all or nothing:
+
+  - copies VQT7_Boomcue.gau and VQT7_Drag_Drone.gau into the simulator's Gauges folder (a copy
+    of an older release is replaced; a file of that name it does not know stops it, with a
+    line saying so);
+  - copies the two sounds into sound\\QX (a sound of your own already there is kept);
+  - adds the two gauge lines of section 2 to each panel.cfg the aircraft uses (the ones its
+    aircraft.cfg chooses, and the panel an "alias=" line hands it to), in the main 2D window
+    [Window00] and in the virtual cockpit's first [VcockpitNN] section, each numbered one
+    above the highest number there; it corrects a misspelled line of these gauges in place;
+  - copies each panel.cfg once to panel.cfg.vqt7-backup before its first change.
+
+It changes no other byte of your files, and a file is either changed whole or left as it was.
+The simulator usually sits under Program Files, where Windows lets only an administrator
+write: if gaugeinstall says "run it as administrator", right-click it (or the command prompt)
+and choose "Run as administrator". Running it again changes nothing.
+
+By hand instead: copy the two files from the Gauges folder of this package into ONE of these
+folders:
 
   - the simulator's Gauges folder, for every aircraft, for example
       C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\Gauges
@@ -65,11 +97,14 @@ Copy the two files from the Gauges folder of this package into ONE of these fold
     (if that aircraft's panel.cfg is only an "alias=" line, use the panel folder it names).
 
 
-2. Add the gauges to the aircraft's panel.cfg
----------------------------------------------
+2. The gauges in the aircraft's panel.cfg
+-----------------------------------------
 
-Make a copy of the aircraft's panel\\panel.cfg first. Then open it with Notepad. A gauge line
-reads   gaugeNN=module!gauge, x, y, width, height
+Tools\\gaugeinstall.exe writes these lines for you (section 1); --where 2d or --where vc puts
+them in one of the two sections only, and --at X,Y places the readout.
+
+By hand instead: make a copy of the aircraft's panel\\panel.cfg first. Then open it with
+Notepad. A gauge line reads   gaugeNN=module!gauge, x, y, width, height
 where NN is the next free number in that section (00, 01, ...), x and y place the gauge's top
 left corner in pixels and width and height its size. A gauge runs only while the panel that
 holds it is in use: put the lines in the main panel window, and in the virtual cockpit too if
@@ -97,31 +132,39 @@ still plays once, and the loop is not doubled.
 3. Sound files and the GaugeSound library
 -----------------------------------------
 
-The gauges play their sounds through the third-party GaugeSound library, which this package
-does not contain. Install it as its own instructions say: GaugeSound.dll goes into the
-simulator's main folder, the one that holds FS9.exe, for example
-  C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\GaugeSound.dll
-
-The two sound files are in this package, at sound\\QX\\Supersonic.wav (the boom) and
-sound\\QX\\Speed_Brake.wav (the drone of the speed brakes). Copy them to the same paths in
-the simulator's main folder:
+Tools\\gaugeinstall.exe copies the two sound files of this package, sound\\QX\\Supersonic.wav
+(the boom) and sound\\QX\\Speed_Brake.wav (the drone of the speed brakes), into the
+simulator's main folder (section 1). By hand instead, copy them to the same paths there:
 
   sound\\QX\\Supersonic.wav
   sound\\QX\\Speed_Brake.wav
 
 that is, for example C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\sound\\QX\\Supersonic.wav.
 
+The gauges play their sounds through the third-party GaugeSound library, which this package
+does not contain and gaugeinstall does not install. Install it as its own instructions say:
+GaugeSound.dll goes into the simulator's main folder, the one that holds FS9.exe, for example
+  C:\\Program Files\\Microsoft Games\\Flight Simulator 9\\GaugeSound.dll
+gaugeinstall's check at the end says so when it is missing.
+
 Without GaugeSound the gauges still load and run: the readout shows the frequency, and there
 is simply no sound. Nothing crashes and no message appears. What happens when a sound file is
 missing is GaugeSound's business; the gauges pass it the two paths above unchanged.
 
 
-4. Uninstall
-------------
+4. Uninstall: run Tools\\gaugeinstall.exe --uninstall
+----------------------------------------------------
 
-Remove the gaugeNN lines you added from panel.cfg (or put back your copy of panel.cfg), then
-delete VQT7_Boomcue.gau and VQT7_Drag_Drone.gau from the folder you copied them to. Leave
-GaugeSound.dll and the sound files in place if other add-ons use them.
+  Tools\\gaugeinstall.exe --uninstall "C:\\Program Files\\Microsoft Games\\Flight Simulator 9"
+
+takes every line naming the gauges out of every panel.cfg of the simulator (name aircraft
+after the folder to take them out of those only), then deletes the two gauges and the two
+sounds when no panel uses them any more and they are this package's own. The
+panel.cfg.vqt7-backup files stay; it names them. --dry-run shows what it would change.
+
+By hand instead: remove the gaugeNN lines you added from panel.cfg (or put back your copy of
+panel.cfg), then delete VQT7_Boomcue.gau and VQT7_Drag_Drone.gau from the folder you copied
+them to. Leave GaugeSound.dll and the sound files in place if other add-ons use them.
 
 
 5. No sound?
@@ -189,6 +232,8 @@ VQT7 sound cue gauges: changes
     Tools\\gaugebench runs them without the simulator.
   - The release carries its own two sounds, sound\\QX\\Supersonic.wav and
     sound\\QX\\Speed_Brake.wav, which gaugecheck recognises.
+  - Tools\\gaugeinstall.exe installs the gauges and their sounds into aircraft and takes them
+    out again, changing no other byte of panel.cfg and keeping a backup of each.
 """
 
 

@@ -76,7 +76,7 @@ static std::string read_output(const std::string &path)
 }
 
 ProgramRun run_program(const std::string &program, const std::string &arguments, const std::string &output_stem,
-                       HANDLE stdout_handle)
+                       HANDLE stdout_handle, const std::string *input, const std::string &folder)
 {
     ProgramRun result;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, 0, TRUE};
@@ -93,16 +93,27 @@ ProgramRun run_program(const std::string &program, const std::string &arguments,
             CloseHandle(err);
         return result;
     }
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    if (input) {
+        if (!write_file(output_stem + ".in", *input))
+            ADD_FAILURE() << "cannot write " << output_stem << ".in";
+        in = CreateFileW(toolbox::widen(output_stem + ".in").c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
+                         OPEN_EXISTING, 0, 0);
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdInput = in;
     startup.hStdOutput = out;
     startup.hStdError = err;
     std::wstring command = toolbox::widen("\"" + exe_folder() + program + "\" " + arguments);
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(0, &command[0], 0, 0, TRUE, 0, 0, 0, &startup, &process);
+    std::wstring current = toolbox::widen(folder);
+    BOOL started = CreateProcessW(0, &command[0], 0, 0, TRUE, 0, 0, folder.empty() ? 0 : current.c_str(), &startup,
+                                  &process);
     DWORD start_error = GetLastError();
+    if (input && in != INVALID_HANDLE_VALUE)
+        CloseHandle(in);
     // The child has its own copies now; ours would keep the files open.
     if (!stdout_handle)
         CloseHandle(out);
@@ -129,6 +140,58 @@ ProgramRun run_program(const std::string &program, const std::string &arguments,
         result.out = read_output(output_stem + ".out");
     result.err = read_output(output_stem + ".err");
     return result;
+}
+
+static void snapshot_into(const std::string &root, const std::string &relative, TreeSnapshot &tree)
+{
+    WIN32_FIND_DATAW found;
+    std::string folder = relative.empty() ? root : root + "\\" + relative;
+    HANDLE search = FindFirstFileW(toolbox::widen(folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = toolbox::narrow(found.cFileName);
+        if (name == "." || name == "..")
+            continue;
+        std::string path = relative.empty() ? name : relative + "\\" + name;
+        std::string key = path;
+        for (char &c : key)
+            c = (char)toupper((unsigned char)c);
+        TreeEntry &entry = tree[key];
+        entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.written = (uint64_t)found.ftLastWriteTime.dwHighDateTime << 32 | found.ftLastWriteTime.dwLowDateTime;
+        if (entry.folder) {
+            snapshot_into(root, path, tree);
+            continue;
+        }
+        std::vector<uint8_t> bytes = read_file(root + "\\" + path);
+        entry.bytes.assign(bytes.begin(), bytes.end());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+TreeSnapshot snapshot_tree(const std::string &root)
+{
+    TreeSnapshot tree;
+    snapshot_into(root, std::string(), tree);
+    return tree;
+}
+
+std::string tree_changes(const TreeSnapshot &before, const TreeSnapshot &after, bool times)
+{
+    std::string changes;
+    for (const auto &[path, entry] : before) {
+        auto now = after.find(path);
+        if (now == after.end())
+            changes += "gone " + path + "\n";
+        else if (now->second.folder != entry.folder || now->second.bytes != entry.bytes ||
+                 (times && now->second.written != entry.written))
+            changes += std::string(now->second.bytes == entry.bytes ? "touched " : "changed ") + path + "\n";
+    }
+    for (const auto &[path, entry] : after)
+        if (!before.count(path))
+            changes += "new " + path + "\n";
+    return changes;
 }
 
 }  // namespace test_support

@@ -7,6 +7,7 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,26 @@ struct ProgramRun {
 
 // Runs `program` (a file name beside the test program) with `arguments` (UTF-8). Its output
 // goes to `output_stem`.out and .err, never a pipe, so nothing can block on a full one;
-// `stdout_handle` replaces the .out file when given, and `out` then stays empty. A run that
-// takes over a minute is a hang: killed, and `timed_out` set. Every failing call fails the test.
+// `stdout_handle` replaces the .out file when given, and `out` then stays empty. `input`, when
+// given, is its standard input (through `output_stem`.in), and `folder` its current folder. A
+// run that takes over a minute is a hang: killed, and `timed_out` set. Every failing call fails
+// the test.
 ProgramRun run_program(const std::string &program, const std::string &arguments, const std::string &output_stem,
-                       HANDLE stdout_handle = 0);
+                       HANDLE stdout_handle = 0, const std::string *input = nullptr,
+                       const std::string &folder = std::string());
+
+// Every file and folder under `root` (paths relative to it, upper case), with each file's
+// bytes and every last-write time, a folder's included: two equal snapshots mean nothing under
+// it changed, not even a time or a file made and removed again.
+struct TreeEntry {
+    bool folder = false;
+    std::string bytes;
+    uint64_t written = 0;
+};
+using TreeSnapshot = std::map<std::string, TreeEntry>;
+TreeSnapshot snapshot_tree(const std::string &root);
+// The differences, one a line ("changed X", "touched Y" for a time alone, "new Z", "gone W");
+// empty when the two are equal. Without `times`, bytes and names alone.
+std::string tree_changes(const TreeSnapshot &before, const TreeSnapshot &after, bool times = true);
 
 }  // namespace test_support

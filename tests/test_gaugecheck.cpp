@@ -111,6 +111,14 @@ struct Install {
         put(relative, std::vector<uint8_t>(content.begin(), content.end()));
     }
     void remove(const std::string &relative) const { DeleteFileW(wide(at(relative)).c_str()); }
+    // Where Windows' VirtualStore (the test's "store" folder) keeps its copy of a file of the
+    // install: the store, then the file's full path without its drive. A relative path of
+    // "@store\\..." in a case names such a copy.
+    std::string store_copy(const std::string &relative) const { return at("store") + at(relative).substr(2); }
+    std::string where(const std::string &relative) const
+    {
+        return relative.rfind("@store\\", 0) == 0 ? store_copy(relative.substr(7)) : at(relative);
+    }
     void panel(const std::string &from, const std::string &to) const
     {
         std::string cfg = GOOD_PANEL;
@@ -141,6 +149,7 @@ struct CheckRun : ProgramRun {
 CheckRun run_gaugecheck(const std::string &root, const std::string &arguments)
 {
     SetEnvironmentVariableW(L"GAUGECHECK_SYSTEM_DIRS", wide(root + "\\system").c_str());
+    SetEnvironmentVariableW(L"GAUGECHECK_VIRTUAL_STORE", wide(root + "\\store").c_str());
     CheckRun run{run_program("gaugecheck.exe", arguments, root + "\\gaugecheck")};
     if (run.timed_out)
         ADD_FAILURE() << "gaugecheck.exe hangs";
@@ -305,6 +314,25 @@ const Case CASES[] = {
      {{"panel", "warning", "sim\\Aircraft\\Good\\panel.old\\panel.cfg", "never reads this panel.cfg"},
       {"panel", "warning", "sim\\Aircraft\\Good\\aircraft.cfg", "line 6 [fltsim.1] panel=..\\Other\\panel"}},
      0},
+    {"VirtualStoreCopyOfPanel",
+     [](const Install &i) {
+         // An old editor run without administrator rights saved its change there.
+         std::string cfg = GOOD_PANEL;
+         cfg.replace(cfg.find("VQT7_Boomcue!VQT7_Boomcue, 10, 60"), 34, "VQT7_Boomcue!Boomcue, 10, 60");
+         ASSERT_TRUE(write_file(i.store_copy(GOOD_CFG), cfg));
+     },
+     {{"panel", "warning", GOOD_CFG, "VirtualStore"},
+      {"panel", "problem", std::string("@store\\") + GOOD_CFG, "holds no gauge named 'Boomcue'"}},
+     1},
+    {"VirtualStoreCopyOfModule",
+     [](const Install &i) {
+         std::vector<uint8_t> module = read_file(module_path(BOOMCUE_FILE));
+         module[module.size() - 1] ^= 1;  // a build of no known release
+         ASSERT_TRUE(write_file(i.store_copy("sim\\Gauges\\VQT7_Boomcue.gau"), module));
+     },
+     {{"module", "warning", "sim\\Gauges\\VQT7_Boomcue.gau", "VirtualStore"},
+      {"module", "warning", "@store\\sim\\Gauges\\VQT7_Boomcue.gau", "no release this checker knows"}},
+     0},
 };
 
 class GaugeCheckInstall : public ::testing::TestWithParam<Case> {};
@@ -332,7 +360,7 @@ TEST_P(GaugeCheckInstall, EachFaultGivesExactlyItsFindings)
         bool expected = false;
         for (size_t i = 0; i < c.findings.size(); ++i) {
             const Expected &want = c.findings[i];
-            if (record.value("check", "") == want.check && status == want.status && file == install.at(want.file) &&
+            if (record.value("check", "") == want.check && status == want.status && file == install.where(want.file) &&
                 (record.value("message", "") + " " + record.value("fix", "")).find(want.message_part) != std::string::npos)
                 expected = matched[i] = true;
         }

@@ -27,6 +27,16 @@ std::string narrow(const std::wstring &wide)
     return utf8;
 }
 
+std::string ansi_to_utf8(const std::string &ansi)
+{
+    if (ansi.empty())
+        return std::string();
+    int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), (int)ansi.size(), 0, 0);
+    std::wstring wide(length, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), (int)ansi.size(), &wide[0], length);
+    return narrow(wide);
+}
+
 std::wstring program_folder_w()
 {
     // The path may be longer than MAX_PATH: grow the buffer until it fits.

@@ -14,6 +14,10 @@ namespace toolbox {
 std::wstring widen(const std::string &utf8);
 std::string narrow(const std::wstring &wide);
 
+// Text in the system's ANSI code page (a panel.cfg saved by Notepad on an older Windows) to
+// UTF-8.
+std::string ansi_to_utf8(const std::string &ansi);
+
 // The folder of the running program, with a trailing backslash.
 std::wstring program_folder_w();
 std::string program_folder();

@@ -1,0 +1,42 @@
+// Changing the user's files all or nothing: every target is checked before anything changes,
+// every new file is first written whole to a temporary file beside its target, each is then
+// swapped in with one call (ReplaceFileW for a file that exists, which keeps its attributes and
+// security), and a failure partway puts back everything already changed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace gaugeinstall {
+
+struct FileChange {
+    enum class Kind {
+        create,   // a new file where none is
+        replace,  // new bytes for a file that exists
+        remove,   // the file taken away
+    };
+    Kind kind;
+    std::string path;
+    std::string bytes;      // create, replace: the new bytes
+    std::string old_bytes;  // replace, remove: the bytes as read, to check against and to put back
+};
+
+// Test only: makes the Nth step that changes the disk (a temporary file written, a folder made,
+// a file swapped or moved) fail, as a full disk or a file snatched by another program would.
+struct FaultPlan {
+    int fail_at = 0;  // 0: none
+    int steps = 0;    // how many steps were tried
+    bool fail_now() { return ++steps == fail_at; }
+};
+
+// Whether each change can be made now, without making any: a file to replace or remove still
+// holds the bytes read, is not read-only and is not held open by a program that does not let it
+// be replaced; each folder lets this account add files. False with one line naming the file and
+// what to do ("run it as administrator" where Windows refuses the rights).
+bool check_changes(const std::vector<FileChange> &changes, std::string &problem);
+
+// Makes every change, in order. False with one line on failure, after everything already changed
+// has been put back (the line names anything that could not be).
+bool apply_changes(const std::vector<FileChange> &changes, std::string &failure, FaultPlan *faults = nullptr);
+
+}  // namespace gaugeinstall
