@@ -149,10 +149,12 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         std::string more;
         DWORD exit_code;
         AudioTarget audio_target = AudioTarget::Free;
+        bool report_read_only = false;
     };
     const Case cases[] = {
         {"audio target open without delete sharing", both_modules(), "", 1, AudioTarget::OpenInAPlayer},
         {"audio target read-only", both_modules(), "", 1, AudioTarget::ReadOnly},
+        {"report target read-only", both_modules(), "", 1, AudioTarget::Free, true},
         {"bad scenario", both_modules(), "--scenario " + quote(scenario) + " ", 2},
         {"unreadable module", quote(gauges + "Rogue_Unreadable.gau"), "", 4},
         {"gauge that calls a missing service", quote(module_path(BOOMCUE_FILE)) + " " + quote(gauges + "Rogue_Service.gau"), "", 3},
@@ -175,10 +177,15 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         }
         if (row.audio_target == AudioTarget::ReadOnly)
             ASSERT_TRUE(SetFileAttributesW(toolbox::widen(wav).c_str(), FILE_ATTRIBUTE_READONLY));
+        if (row.report_read_only)
+            ASSERT_TRUE(SetFileAttributesW(toolbox::widen(html).c_str(), FILE_ATTRIBUTE_READONLY));
         ProgramRun result = run_gaugebench(outputs + row.more + row.modules);
         if (player != INVALID_HANDLE_VALUE)
             CloseHandle(player);
         SetFileAttributesW(toolbox::widen(wav).c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(toolbox::widen(html).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (row.report_read_only)
+            EXPECT_EQ(result.err, "gaugebench: error: cannot write " + html + ": it is read-only\n");
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
         if (row.audio_target != AudioTarget::Free) {
             std::string expected = "gaugebench: error: cannot write " + wav + ": " +
