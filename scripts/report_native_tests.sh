@@ -14,5 +14,5 @@ cmake -S "$source_dir/tests/report_native" -B "$build" -DCMAKE_CXX_COMPILER="$cl
 cmake --build "$build" -j 2 >"$build/build.log" 2>&1 || { tail -40 "$build/build.log"; exit 1; }
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
 python3 "$source_dir/scripts/run_gtest.py" "$build/test_report_core" "$build/test_report_core.xml"
-"$build/fuzz_report_page" -seed=1 -runs=20000 -max_len=600 2>"$build/fuzz.log" || { tail -40 "$build/fuzz.log"; exit 1; }
+"$build/fuzz_report_page" -seed=1 -runs=20000 -max_len=600 -artifact_prefix="$build/" 2>"$build/fuzz.log" || { tail -40 "$build/fuzz.log"; exit 1; }
 tail -1 "$build/fuzz.log"
