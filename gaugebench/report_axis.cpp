@@ -323,8 +323,10 @@ void AxisDrawing::lifecycle_lane()
         bool leftwards = x > AXIS_PLOT_LEFT + AXIS_PLOT_WIDTH / 2;
         std::string text = group.count > 1 ? std::to_string(group.count) + " " + name + "s" : name;
         bool kill = group.kind == LifeKind::Kill;
-        label(leftwards ? x - 4 : x + 4, top_ + (kill ? 11 : 23), text, kill ? kills_free_from : others_free_from,
-              leftwards ? "end" : "start");
+        // The snapshot is often a cycle before the end, whose label matters more: its tick only.
+        if (group.kind != LifeKind::Snapshot)
+                label(leftwards ? x - 7 : x + 4, top_ + (kill ? 11 : 23), text, kill ? kills_free_from : others_free_from,
+                  leftwards ? "end" : "start");
         svg_ += "</g>";
     }
     svg_ += "\n";

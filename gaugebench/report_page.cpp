@@ -23,7 +23,7 @@ static const char STYLE[] =
     "#axis .value line{stroke:#1f5fa8;stroke-width:1.5}#axis .loop{fill:#2e8b57;fill-opacity:.75}"
     "#axis .one-shot path{fill:#d2691e}#axis .text-change line{stroke:#6a3d9a;stroke-width:1.5}"
     "#axis .life line{stroke:#555;stroke-width:2}#axis .life.kill line{stroke:#b22222}"
-    "#axis .life.end line{stroke:#000;stroke-width:3}#axis #cursor{stroke:#e00;stroke-width:1.5}"
+    "#axis .life.end line{stroke:#000;stroke-width:3}#axis .life.snapshot line{stroke:#1f5fa8;stroke-dasharray:2 2}#axis #cursor{stroke:#e00;stroke-width:1.5}"
     "audio{width:100%;max-width:1220px;margin:4px 0 8px}.hint{color:#666;font-size:12px;margin:4px 0}"
     "figure{display:inline-block;margin:0 16px 12px 0;vertical-align:top;max-width:100%;overflow-x:auto}"
     "figure img{image-rendering:pixelated;border:1px solid #999}"
