@@ -11,13 +11,19 @@ std::string sound_file_name(const std::string &path)
 }
 
 // The table folds repeats exactly as the text timeline does because it is the same writer.
-ReportCollector::ReportCollector()
-    : table_([this](const std::string &line) {
-          if (header_seen_)
-              record_.table.push_back(line);
-          header_seen_ = true;
-      })
+ReportCollector::ReportCollector(bool own_table)
 {
+    if (own_table)
+        table_.reset(new TimelineWriter(table_sink()));
+}
+
+TimelineWriter::LineSink ReportCollector::table_sink()
+{
+    return [this](const std::string &line) {
+        if (header_seen_)
+            record_.table.push_back(line);
+        header_seen_ = true;
+    };
 }
 
 // The line is formatted only for what is drawn: most of a long run's events are repeats.
@@ -75,7 +81,8 @@ void ReportCollector::add_sound(const TimelineEvent &event)
 
 void ReportCollector::add_step(uint32_t cycle, const std::vector<TimelineEvent> &events)
 {
-    table_.write_step(cycle, events);
+    if (table_)
+        table_->write_step(cycle, events);
     text_in_last_step_ = false;
     last_step_texts_.clear();
     for (const TimelineEvent &event : events) {
@@ -155,7 +162,8 @@ void ReportCollector::add_text_face(std::vector<uint8_t> png)
 
 void ReportCollector::finish(double end_time, uint32_t cycles)
 {
-    table_.finish();
+    if (table_)
+        table_->finish();
     record_.duration = end_time;
     record_.cycles = cycles;
     if (!open_loops_.empty()) {

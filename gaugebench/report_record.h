@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,7 +97,9 @@ struct ReportRecord {
 
 class ReportCollector {
 public:
-    ReportCollector();
+    // The table comes from a timeline writer of the collector's own, or, when the run's own
+    // timeline is text folded the same way, from that writer's lines through table_sink().
+    explicit ReportCollector(bool own_table = true);
     ReportCollector(const ReportCollector &) = delete;
     ReportCollector &operator=(const ReportCollector &) = delete;
 
@@ -112,6 +115,7 @@ public:
     // the last folded repeats.
     void finish(double end_time, uint32_t cycles);
     ReportRecord &record() { return record_; }
+    TimelineWriter::LineSink table_sink();
 
 private:
     void add_sound(const TimelineEvent &event);
@@ -119,7 +123,7 @@ private:
     ReportMark mark(const TimelineEvent &event, const std::string &label) const;
 
     ReportRecord record_;
-    TimelineWriter table_;
+    std::unique_ptr<TimelineWriter> table_;
     bool header_seen_ = false;
     std::map<uint32_t, size_t> variable_lanes_;
     std::map<std::string, size_t> sound_lanes_, text_lanes_;

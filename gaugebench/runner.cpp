@@ -431,8 +431,14 @@ int Runner::run()
     }
     if (int code = open_outputs())
         return code;
-    if (!options_.report_path.empty())
-        report_.reset(new ReportCollector);
+    // Folding the timeline costs as much as the rest of a long run: the report's table shares the
+    // run's folded text timeline when there is one.
+    if (!options_.report_path.empty()) {
+        bool shares_timeline = !options_.json && !options_.every_call;
+        report_.reset(new ReportCollector(!shares_timeline));
+        if (shares_timeline)
+            writer_.copy_lines_to(report_->table_sink());
+    }
     if (!panel_host::use_sound_library("full"))
         return error(EXIT_RUN_ERROR, "the stand-in GaugeSound library is missing (sound\\full beside gaugebench.exe)");
 

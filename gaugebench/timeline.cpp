@@ -265,6 +265,8 @@ void TimelineWriter::put(const std::string &line)
         sink_(line);
         return;
     }
+    if (copy_)
+        copy_(line);
     if (failed_)
         return;
     failed_ = fwrite(line.data(), 1, line.size(), out_) != line.size() || fputc('\n', out_) == EOF;

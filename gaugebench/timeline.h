@@ -51,6 +51,8 @@ public:
     // The text lines, header first, handed to `sink` instead of a file: the report's table.
     using LineSink = std::function<void(const std::string &line)>;
     explicit TimelineWriter(LineSink sink) : out_(0), json_(false), every_call_(false), sink_(std::move(sink)) {}
+    // Every text line also to `copy`, as it goes to the file.
+    void copy_lines_to(LineSink copy) { copy_ = std::move(copy); }
     void write_step(uint32_t cycle, const std::vector<TimelineEvent> &events);
     void finish();  // flush folded repeats
     // Whether a write or flush of the timeline failed (a full disk, a closed pipe).
@@ -73,7 +75,7 @@ private:
     bool every_call_;
     bool header_done_ = false;
     bool failed_ = false;
-    LineSink sink_;
+    LineSink sink_, copy_;
     std::map<std::string, Repeat> repeats_;
 };
 

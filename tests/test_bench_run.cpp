@@ -202,7 +202,13 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
             EXPECT_EQ(read_text(png).substr(0, 4), "\x89PNG") << "replaced by the new snapshot";
             EXPECT_EQ(read_text(wav).substr(0, 4), "RIFF");
             EXPECT_GT(read_text(wav).size(), 13u * 22050 * 2) << "replaced by the new audio";
-            EXPECT_EQ(read_text(html).substr(0, 15), "<!DOCTYPE html>") << "replaced by the new report";
+            std::string page = read_text(html);
+            EXPECT_EQ(page.substr(0, 15), "<!DOCTYPE html>") << "replaced by the new report";
+            // The report's table holds the text timeline's lines, header aside, one row each.
+            size_t rows = 0;
+            for (size_t at = 0; (at = page.find("<tr class=\"", at)) != std::string::npos; ++at)
+                ++rows;
+            EXPECT_EQ(rows + 1, lines_of(result.out).size());
         }
         EXPECT_EQ(files_in(dir, "~"), std::vector<std::string>()) << "no temporary file left";
     }
