@@ -229,12 +229,17 @@ TEST(BenchOutputs, TimelineThatCannotBeWrittenIsExitOneWithOneLine)
 
 TEST(BenchOutputs, SnapshotTimePastTheEndWarnsWithTheTimeUsed)
 {
-    std::string png = test_folder() + "late.png";
-    ProgramRun result = run_gaugebench("--snapshot " + quote(png) + " --snapshot-at 20 " + both_modules());
+    std::string png = test_folder() + "late.png", html = test_folder() + "late.html";
+    ProgramRun result =
+        run_gaugebench("--snapshot " + quote(png) + " --snapshot-at 20 --report " + quote(html) + " " + both_modules());
     EXPECT_EQ(result.exit_code, 0u) << result.err;
     EXPECT_EQ(result.err, "gaugebench: warning: --snapshot-at 20 s is past the run's last cycle; the snapshot "
                           "shows cycle 233 at 12.944 s\n");
     EXPECT_NE(result.out.find("  12.944    233  snapshot "), std::string::npos) << result.out;
+    // The report's summary lists the same warning, as HTML text.
+    EXPECT_NE(read_text(html).find("<ul class=\"warnings\"><li>--snapshot-at 20 s is past the run&#39;s last cycle; "
+                                   "the snapshot shows cycle 233 at 12.944 s</li></ul>"),
+              std::string::npos);
 }
 
 // Names outside every ANSI code page, in the folder and the files: everything is read, written
