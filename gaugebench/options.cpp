@@ -108,7 +108,8 @@ static bool check_combinations(const Options &options, std::string &error)
     const struct {
         const char *option;
         const std::string &path;
-    } outputs[] = {{"--snapshot", options.snapshot_path}, {"--audio", options.audio_path}, {"--report", options.report_path}};
+    } outputs[] = {
+        {"--snapshot", options.snapshot_path}, {"--audio", options.audio_path}, {"--report", options.report_path}};
     for (size_t a = 0; a < 3; ++a)
         for (size_t b = a + 1; b < 3; ++b)
             if (!outputs[a].path.empty() && !outputs[b].path.empty() && same_file_path(outputs[a].path, outputs[b].path)) {

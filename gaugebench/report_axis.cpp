@@ -94,7 +94,11 @@ static std::string time_label(double seconds, double step)
 
 class AxisDrawing {
 public:
-    AxisDrawing(const ReportRecord &record) : record_(record), duration_(record.duration > 0 ? record.duration : 1.0 / CYCLES_PER_SECOND) {}
+    // A run of no cycles still gets an axis one cycle long.
+    explicit AxisDrawing(const ReportRecord &record)
+        : record_(record), duration_(record.duration > 0 ? record.duration : 1.0 / CYCLES_PER_SECOND)
+    {
+    }
     std::string draw(bool with_cursor);
 
 private:
@@ -203,7 +207,9 @@ void AxisDrawing::step_lane(const VariableLane &lane)
         high = std::max(high, value);
     }
     double bottom = top_ + STEP_LANE_HEIGHT - 7, top = top_ + 7;
-    auto y_of = [&](double value) { return high > low ? bottom - (value - low) / (high - low) * (bottom - top) : (top + bottom) / 2; };
+    auto y_of = [&](double value) {
+        return high > low ? bottom - (value - low) / (high - low) * (bottom - top) : (top + bottom) / 2;
+    };
     svg_ += "<text class=\"scale\" x=\"" + std::to_string(AXIS_PLOT_LEFT - 6) + "\" y=\"" + at(top + 3) +
             "\" text-anchor=\"end\">" + html_text(number_text(high, 3)) + "</text><text class=\"scale\" x=\"" +
             std::to_string(AXIS_PLOT_LEFT - 6) + "\" y=\"" + at(bottom + 3) + "\" text-anchor=\"end\">" +
@@ -325,7 +331,7 @@ void AxisDrawing::lifecycle_lane()
         bool kill = group.kind == LifeKind::Kill;
         // The snapshot is often a cycle before the end, whose label matters more: its tick only.
         if (group.kind != LifeKind::Snapshot)
-                label(leftwards ? x - 7 : x + 4, top_ + (kill ? 11 : 23), text, kill ? kills_free_from : others_free_from,
+            label(leftwards ? x - 7 : x + 4, top_ + (kill ? 11 : 23), text, kill ? kills_free_from : others_free_from,
                   leftwards ? "end" : "start");
         svg_ += "</g>";
     }

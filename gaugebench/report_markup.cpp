@@ -68,7 +68,8 @@ std::string base64(const uint8_t *bytes, size_t size)
     std::string out;
     out.reserve((size + 2) / 3 * 4);
     for (size_t i = 0; i < size; i += 3) {
-        uint32_t group = (uint32_t)bytes[i] << 16 | (i + 1 < size ? bytes[i + 1] << 8 : 0) | (i + 2 < size ? bytes[i + 2] : 0);
+        uint32_t group = (uint32_t)bytes[i] << 16 | (i + 1 < size ? bytes[i + 1] << 8 : 0) |
+                         (i + 2 < size ? bytes[i + 2] : 0);
         out += DIGITS[group >> 18];
         out += DIGITS[(group >> 12) & 63];
         out += i + 1 < size ? DIGITS[(group >> 6) & 63] : '=';

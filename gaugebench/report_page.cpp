@@ -23,13 +23,15 @@ static const char STYLE[] =
     "#axis .value line{stroke:#1f5fa8;stroke-width:1.5}#axis .loop{fill:#2e8b57;fill-opacity:.75}"
     "#axis .one-shot path{fill:#d2691e}#axis .text-change line{stroke:#6a3d9a;stroke-width:1.5}"
     "#axis .life line{stroke:#555;stroke-width:2}#axis .life.kill line{stroke:#b22222}"
-    "#axis .life.end line{stroke:#000;stroke-width:3}#axis .life.snapshot line{stroke:#1f5fa8;stroke-dasharray:2 2}#axis #cursor{stroke:#e00;stroke-width:1.5}"
+    "#axis .life.end line{stroke:#000;stroke-width:3}#axis .life.snapshot line{stroke:#1f5fa8;stroke-dasharray:2 2}"
+    "#axis #cursor{stroke:#e00;stroke-width:1.5}"
     "audio{width:100%;max-width:1220px;margin:4px 0 8px}.hint{color:#666;font-size:12px;margin:4px 0}"
     "figure{display:inline-block;margin:0 16px 12px 0;vertical-align:top;max-width:100%;overflow-x:auto}"
     "figure img{image-rendering:pixelated;border:1px solid #999}"
     "figcaption{font-size:12px;color:#444;max-width:600px}"
     "table.timeline{border-collapse:collapse;font:12px/1.3 ui-monospace,monospace}"
-    "table.timeline th{text-align:left;border-bottom:1px solid #999;padding:2px 10px 2px 0;position:sticky;top:0;background:#fff}"
+    "table.timeline th{text-align:left;border-bottom:1px solid #999;padding:2px 10px 2px 0;position:sticky;top:0;"
+    "background:#fff}"
     "table.timeline td{padding:1px 10px 1px 0;white-space:pre-wrap;vertical-align:top}"
     "table.timeline td.n{text-align:right}table.timeline tr.sound td:nth-child(3){color:#2e8b57}"
     "table.timeline tr.text td:nth-child(3){color:#6a3d9a}table.timeline tr.set td:nth-child(3){color:#1f5fa8}";
@@ -83,11 +85,15 @@ static std::string count_text(size_t count, const char *one, const char *many)
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+static std::string scenario_name(const ReportRecord &record)
+{
+    return record.scenario.empty() ? std::string("the built-in demo") : record.scenario;
+}
+
 static void summary(PageWriter &page, const ReportRecord &record, const ReportAudio *audio)
 {
     page << "<section id=\"summary\"><table class=\"facts\">";
-    page << "<tr><th>scenario</th><td>" + (record.scenario.empty() ? std::string("the built-in demo") : html_text(record.scenario)) +
-                "</td></tr>";
+    page << "<tr><th>scenario</th><td>" + html_text(scenario_name(record)) + "</td></tr>";
     page << "<tr><th>modules</th><td><ul>";
     for (const ReportGauge &gauge : record.gauges)
         page << "<li>" + html_text(gauge.module) + ": gauge " + html_text(gauge.gauge) + ", " +
@@ -210,7 +216,7 @@ static void table_row(PageWriter &page, const std::string &line)
 bool write_report_page(const ReportRecord &record, const ReportAudio *audio, const PageSink &sink)
 {
     PageWriter page(sink);
-    std::string title = "gaugebench report: " + (record.scenario.empty() ? std::string("the built-in demo") : record.scenario);
+    std::string title = "gaugebench report: " + scenario_name(record);
     page << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + html_text(title) +
                 "</title>\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<style>" + STYLE +
                 "</style></head>\n<body>\n<h1>" + html_text(title) + "</h1>\n";

@@ -287,7 +287,9 @@ def check_demo(browser, options):
 def check_fifty_variables(browser, options):
     scenario, page = os.path.join(options.work, "fifty.txt"), os.path.join(options.work, "fifty.html")
     with open(scenario, "w") as text:
-        text.write("at 0 " + " ".join("%d=%s" % (token, token if token % 2 else "0x%04X" % token) for token in range(1, 51)) + "\n")
+        # Odd tokens decimal, even ones hex, so both kinds of lane are drawn.
+        text.write("at 0 " + " ".join("%d=%s" % (token, token if token % 2 else "0x%04X" % token)
+                                      for token in range(1, 51)) + "\n")
         text.write("at 1.5 " + " ".join("%d=%s" % (token, token * 3 if token % 2 else "0x24%02d" % (token % 100))
                                          for token in range(1, 51)) + "\nend 3\n")
     run = run_bench(options, ["--scenario", scenario, "--report", page, os.path.join(options.gauges, "VQT7_Boomcue.gau")])

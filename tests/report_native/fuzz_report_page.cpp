@@ -63,7 +63,8 @@ bool valid_utf8(const std::string &s, size_t &bad)
             }
             code = code << 6 | (s[i + k] & 0x3F);
         }
-        if ((n == 3 && code < 0x800) || (n == 4 && (code < 0x10000 || code > 0x10FFFF)) || (code >= 0xD800 && code <= 0xDFFF)) {
+        bool overlong_or_outside = (n == 3 && code < 0x800) || (n == 4 && (code < 0x10000 || code > 0x10FFFF));
+        if (overlong_or_outside || (code >= 0xD800 && code <= 0xDFFF)) {
             bad = i;
             return false;
         }
