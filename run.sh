@@ -15,8 +15,8 @@ python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --sounds "$BUILD
   --out dist
 wine_start
 trap wine_stop EXIT
-# The bench's demo on both modules: the timeline, then the faces and the sound it rendered
-# from the release's own sounds.
+# The bench's demo on both modules: the timeline, then the faces, the sound it rendered from the
+# release's own sounds, and the report page that shows the run with that sound to play alongside.
 wine "$BUILD_DIR/bin/gaugebench.exe" --snapshot dist/demo.png --scale 4 --audio dist/demo.wav \
-  --sounds "$BUILD_DIR/sounds" dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau
-ls -l dist/demo.png dist/demo.wav
+  --sounds "$BUILD_DIR/sounds" --report dist/demo.html dist/VQT7_Boomcue.gau dist/VQT7_Drag_Drone.gau
+ls -l dist/demo.png dist/demo.wav dist/demo.html

@@ -23,6 +23,8 @@ const char *usage_text()
            "  --scale N             snapshot scale, 1 to 16 (default 1)\n"
            "  --audio FILE.wav      render what the sound library plays (22050 Hz, 16-bit mono)\n"
            "  --sounds DIR          the folder the gauges' sound paths are relative to\n"
+           "  --report FILE.html    write one self-contained page of the run: its time axis, faces,\n"
+           "                        the render to listen to (with --audio) and the timeline\n"
            "  --print-demo          print the built-in demo scenario and exit\n"
            "Outputs are written only when the run succeeds; an earlier file stays as it was otherwise.\n"
            "Exit codes: 0 done, 1 a module or file failed, 2 bad command line or scenario,\n"
@@ -74,6 +76,8 @@ static const OptionRow OPTION_TABLE[] = {
     {"--audio", "a WAV file name",
      [](const std::string &v, Options &o, std::string &) { o.audio_path = v; return true; }},
     {"--sounds", "a folder", [](const std::string &v, Options &o, std::string &) { o.sounds_dir = v; return true; }},
+    {"--report", "an HTML file name",
+     [](const std::string &v, Options &o, std::string &) { o.report_path = v; return true; }},
     {"--print-demo", 0, [](const std::string &, Options &o, std::string &) { return o.print_demo = true; }},
     {"--help", 0, [](const std::string &, Options &o, std::string &) { return o.help = true; }},
     {"-h", 0, [](const std::string &, Options &o, std::string &) { return o.help = true; }},
@@ -98,10 +102,22 @@ static bool check_combinations(const Options &options, std::string &error)
         error = "--audio needs --sounds DIR, the folder the gauges' sound paths are relative to";
     else if (options.audio_path.empty() && !options.sounds_dir.empty())
         error = "--sounds is only used with --audio FILE.wav";
-    else if (!options.snapshot_path.empty() && !options.audio_path.empty() &&
-             same_file_path(options.snapshot_path, options.audio_path))
-        error = "--snapshot and --audio name the same file (" + options.audio_path + "); give each its own";
-    return error.empty();
+    if (!error.empty())
+        return false;
+    // Each output replaces its target on its own: two of them on one file would leave one.
+    const struct {
+        const char *option;
+        const std::string &path;
+    } outputs[] = {
+        {"--snapshot", options.snapshot_path}, {"--audio", options.audio_path}, {"--report", options.report_path}};
+    for (size_t a = 0; a < 3; ++a)
+        for (size_t b = a + 1; b < 3; ++b)
+            if (!outputs[a].path.empty() && !outputs[b].path.empty() && same_file_path(outputs[a].path, outputs[b].path)) {
+                error = std::string(outputs[a].option) + " and " + outputs[b].option + " name the same file (" +
+                        outputs[b].path + "); give each its own";
+                return false;
+            }
+    return true;
 }
 
 bool parse_options(const std::vector<std::string> &args, Options &options, std::string &error)

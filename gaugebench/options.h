@@ -27,6 +27,7 @@ struct Options {
     bool scale_given = false;
     std::string audio_path;
     std::string sounds_dir;
+    std::string report_path;
     bool print_demo = false;
     bool help = false;
 };

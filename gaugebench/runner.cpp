@@ -6,9 +6,13 @@
 #include <math.h>
 #include <windows.h>
 
+#include <memory>
+
 #include "output_file.h"
 #include "panel.h"
 #include "panel_host.h"
+#include "report_file.h"
+#include "report_record.h"
 #include "scenario.h"
 #include "snapshot.h"
 #include "snapshot_png.h"
@@ -18,6 +22,9 @@
 #include "wav_audio.h"
 
 namespace bench {
+
+// The report's faces at twice their size: a 40-pixel readout is hard to read at one.
+static const int REPORT_FACE_SCALE = 2;
 
 class Runner {
 public:
@@ -35,7 +42,10 @@ private:
     int32_t snapshot_cycle(uint32_t cycles);
     void call(GaugeRun &gauge, const char *phase, int32_t service, panel_host::StringElement *string = 0);
     TimelineEvent event(EventKind kind, const GaugeRun *gauge = 0);
+    std::vector<panel_host::Instance *> instances();
     bool take_snapshot();
+    bool draw_report_faces(std::vector<uint8_t> &png);
+    void describe_run_for_report();
     int flush_step(uint32_t cycle);
     int run_cycles();
     int finish_outputs();
@@ -45,7 +55,8 @@ private:
     TimelineWriter writer_;
     Scenario scenario_;
     std::string sounds_dir_;                 // full path: warnings show one separator style
-    OutputFile snapshot_file_, audio_file_;
+    OutputFile snapshot_file_, audio_file_, report_file_;
+    std::unique_ptr<ReportCollector> report_;  // only with --report
     Panel panel_;
     std::vector<TimelineEvent> step_;
     uint32_t cycle_ = 0;
@@ -112,6 +123,8 @@ void Runner::warn(const std::string &message)
 {
     fprintf(err_, "gaugebench: warning: %s\n", message.c_str());
     fflush(err_);
+    if (report_)
+        report_->add_warning(message);
 }
 
 // The timeline up to the fault is kept: it shows what led there. Outputs are not written.
@@ -165,6 +178,8 @@ int Runner::open_outputs()
         return error(EXIT_RUN_ERROR, "cannot write " + options_.snapshot_path + ": " + reason);
     if (!options_.audio_path.empty() && !audio_file_.open(options_.audio_path, reason))
         return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path + ": " + reason);
+    if (!options_.report_path.empty() && !report_file_.open(options_.report_path, reason))
+        return error(EXIT_RUN_ERROR, "cannot write " + options_.report_path + ": " + reason);
     return EXIT_OK;
 }
 
@@ -203,6 +218,8 @@ void Runner::call(GaugeRun &gauge, const char *phase, int32_t service, panel_hos
 int Runner::flush_step(uint32_t cycle)
 {
     writer_.write_step(cycle, step_);
+    if (report_)
+        report_->add_step(cycle, step_);
     step_.clear();
     if (writer_.failed())
         return error(EXIT_RUN_ERROR, "cannot write the timeline (the disk is full or the output was closed)");
@@ -227,21 +244,46 @@ int32_t Runner::snapshot_cycle(uint32_t cycles)
     return (int32_t)cycles - 1;
 }
 
+std::vector<panel_host::Instance *> Runner::instances()
+{
+    std::vector<panel_host::Instance *> instances;
+    for (GaugeRun &gauge : panel_.gauges)
+        instances.push_back(&gauge.instance);
+    return instances;
+}
+
 bool Runner::take_snapshot()
 {
     if (options_.snapshot_path.empty())
         return true;
-    std::vector<panel_host::Instance *> instances;
-    for (GaugeRun &gauge : panel_.gauges)
-        instances.push_back(&gauge.instance);
     std::string message;
-    if (!draw_faces(instances, options_.scale, snapshot_, message))
+    if (!draw_faces(instances(), options_.scale, snapshot_, message))
         return false;
     snapshot_taken_ = true;
     TimelineEvent line = event(EventKind::Snapshot);
     line.file = options_.snapshot_path;
     step_.push_back(line);
     return true;
+}
+
+bool Runner::draw_report_faces(std::vector<uint8_t> &png)
+{
+    Image image;
+    std::string message;
+    return draw_faces(instances(), REPORT_FACE_SCALE, image, message) && encode_png(image, png, message);
+}
+
+// What the report's summary names: each gauge with its module and instances, and the scenario.
+void Runner::describe_run_for_report()
+{
+    ReportRecord &record = report_->record();
+    for (const GaugeRun &gauge : panel_.gauges) {
+        if (record.gauges.empty() || record.gauges.back().gauge != gauge.gauge)
+            record.gauges.push_back({toolbox::file_name(gauge.instance.module->path), gauge.gauge, 0});
+        record.gauges.back().instances++;
+    }
+    if (!options_.scenario_path.empty())
+        record.scenario = toolbox::file_name(options_.scenario_path);
 }
 
 int Runner::run_cycles()
@@ -297,6 +339,19 @@ int Runner::run_cycles()
             return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
         if (int code = flush_step(cycle_))
             return code;
+        if (report_ && report_->wants_text_face()) {
+            std::vector<uint8_t> png;
+            if (!draw_report_faces(png))
+                return error(EXIT_RUN_ERROR, "cannot draw the faces for the report");
+            report_->add_text_face(std::move(png));
+        }
+    }
+    if (report_) {
+        ReportFace &end = report_->record().end_face;
+        end.cycle = cycles ? cycles - 1 : 0;
+        end.time = cycle_time(end.cycle);
+        if (!draw_report_faces(end.png))
+            return error(EXIT_RUN_ERROR, "cannot draw the faces for the report");
     }
 
     // End: PRE_KILL for every instance, then the modules are unloaded.
@@ -313,6 +368,8 @@ int Runner::run_cycles()
     if (int code = flush_step(cycles))
         return code;
     writer_.finish();
+    if (report_)
+        report_->finish(scenario_.end_time, cycles);
     cycling_ = false;
     if (writer_.failed())
         return error(EXIT_RUN_ERROR, "cannot write the timeline (the disk is full or the output was closed)");
@@ -332,16 +389,22 @@ int Runner::finish_outputs()
         std::vector<std::string> warnings;
         bool written = write_audio_file(sounds_.cues(), scenario_.end_time, sounds_dir_, audio_file_.temporary(),
                                         warnings, reason);
-        for (const std::string &warning : warnings)
+        for (const std::string &warning : warnings) {
             fprintf(err_, "gaugebench: %s\n", warning.c_str());
+            if (report_)
+                report_->add_warning(warning.compare(0, 9, "warning: ") == 0 ? warning.substr(9) : warning);
+        }
         if (!written)
             return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path);
     }
+    if (report_ && !write_report_file(report_->record(), options_.audio_path.empty() ? "" : audio_file_.temporary(),
+                                      report_file_.temporary(), reason))
+        return error(EXIT_RUN_ERROR, "cannot write " + options_.report_path + ": " + reason);
     // Every target checked before any is replaced: a run that fails leaves all of them as they were.
-    for (OutputFile *file : {&snapshot_file_, &audio_file_})
+    for (OutputFile *file : {&snapshot_file_, &audio_file_, &report_file_})
         if (!file->temporary().empty() && !file->can_replace(reason))
             return error(EXIT_RUN_ERROR, "cannot write " + file->target() + ": " + reason);
-    for (OutputFile *file : {&snapshot_file_, &audio_file_})
+    for (OutputFile *file : {&snapshot_file_, &audio_file_, &report_file_})
         if (!file->temporary().empty() && !file->commit(reason))
             return error(EXIT_RUN_ERROR, "cannot write " + file->target() + ": " + reason);
     fflush(err_);
@@ -368,6 +431,14 @@ int Runner::run()
     }
     if (int code = open_outputs())
         return code;
+    // Folding the timeline costs as much as the rest of a long run: the report's table shares the
+    // run's folded text timeline when there is one.
+    if (!options_.report_path.empty()) {
+        bool shares_timeline = !options_.json && !options_.every_call;
+        report_.reset(new ReportCollector(!shares_timeline));
+        if (shares_timeline)
+            writer_.copy_lines_to(report_->table_sink());
+    }
     if (!panel_host::use_sound_library("full"))
         return error(EXIT_RUN_ERROR, "the stand-in GaugeSound library is missing (sound\\full beside gaugebench.exe)");
 
@@ -380,6 +451,8 @@ int Runner::run()
     if (code)
         error(code, message);
     if (!code) {
+        if (report_)
+            describe_run_for_report();
         sounds_.start();
         code = run_cycles();
     }

@@ -1,5 +1,5 @@
 // gaugebench's run: loads the modules into the stand-in host, runs the scenario at the panel
-// rate in the host's order, and writes the timeline, snapshot and audio.
+// rate in the host's order, and writes the timeline, snapshot, audio and report.
 #pragma once
 
 #include <stdio.h>

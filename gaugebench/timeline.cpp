@@ -261,6 +261,12 @@ void TimelineWriter::finish()
 // failed() and ends with one message rather than exit 0 with a cut timeline.
 void TimelineWriter::put(const std::string &line)
 {
+    if (sink_) {
+        sink_(line);
+        return;
+    }
+    if (copy_)
+        copy_(line);
     if (failed_)
         return;
     failed_ = fwrite(line.data(), 1, line.size(), out_) != line.size() || fputc('\n', out_) == EOF;
@@ -268,7 +274,7 @@ void TimelineWriter::put(const std::string &line)
 
 void TimelineWriter::flush()
 {
-    if (!failed_)
+    if (!failed_ && out_)
         failed_ = fflush(out_) != 0;
 }
 

@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,6 +48,11 @@ public:
     // a silent one) and that its instance also made on the cycle before is folded into one
     // summary line, unless `every_call`; JSON always has every call.
     TimelineWriter(FILE *out, bool json, bool every_call) : out_(out), json_(json), every_call_(every_call) {}
+    // The text lines, header first, handed to `sink` instead of a file: the report's table.
+    using LineSink = std::function<void(const std::string &line)>;
+    explicit TimelineWriter(LineSink sink) : out_(0), json_(false), every_call_(false), sink_(std::move(sink)) {}
+    // Every text line also to `copy`, as it goes to the file.
+    void copy_lines_to(LineSink copy) { copy_ = std::move(copy); }
     void write_step(uint32_t cycle, const std::vector<TimelineEvent> &events);
     void finish();  // flush folded repeats
     // Whether a write or flush of the timeline failed (a full disk, a closed pipe).
@@ -69,6 +75,7 @@ private:
     bool every_call_;
     bool header_done_ = false;
     bool failed_ = false;
+    LineSink sink_, copy_;
     std::map<std::string, Repeat> repeats_;
 };
 

@@ -32,6 +32,9 @@ ensure_tools() {
   else
     missing+=("$runtime")
   fi
+  # The report page's test opens it in a real browser, headless, through WebDriver.
+  command -v chromium >/dev/null || missing+=(chromium)
+  command -v chromedriver >/dev/null || missing+=(chromium-driver)
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then

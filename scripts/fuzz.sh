@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs each libFuzzer target of the native build for a bounded time, the two side by side (one
-# per core), from the seed corpus kept in the tree. New inputs go to a scratch corpus that is
+# Runs each libFuzzer target of the native build for a bounded time, all side by side (on two
+# cores), from the seed corpus kept in the tree. New inputs go to a scratch corpus that is
 # thrown away; an input that crashes, leaks or times out is saved beside the seeds, so it stays
 # a test, and fails the run. Builds nothing: run build_native (scripts/common.sh) first.
 #   FUZZ_SECONDS=30 scripts/fuzz.sh [TARGET...]    # default: every target in build-native/fuzz
@@ -13,9 +13,10 @@ cd "$(dirname "$0")/.."
 declare -A CORPUS=(
   [fuzz_panel_read]=panelcfg/fuzz/corpus/read
   [fuzz_panel_edit]=panelcfg/fuzz/corpus/edit
+  [fuzz_report_page]=gaugebench/report/fuzz/corpus
 )
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_panel_read fuzz_panel_edit)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_panel_read fuzz_panel_edit fuzz_report_page)
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vqt7-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT

@@ -85,6 +85,10 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
         {"scale without a snapshot", "--scale 2 " + both_modules(), 2, "error: --scale needs --snapshot FILE.png"},
         {"one file for two outputs", "--snapshot " + quote(dir + "Out.png") + " --audio " + quote(dir + "sub\\..\\OUT.PNG") +
          " --sounds " + quote(dir + ".") + " " + both_modules(), 2, "error: --snapshot and --audio name the same file"},
+        {"one file for the audio and the report", "--audio " + quote(dir + "run.html") + " --sounds " + quote(dir + ".") +
+         " --report " + quote(dir + "RUN.HTML") + " " + both_modules(), 2, "error: --audio and --report name the same file"},
+        {"report that cannot be written", "--report " + quote(dir + "nowhere\\r.html") + " " + both_modules(), 1,
+         "error: cannot write " + dir + "nowhere\\r.html"},
         {"two gauges of one name", quote(module_path(BOOMCUE_FILE)) + " " + quote(dir + "Copy.gau"), 2,
          "error: two gauges are named VQT7_Boomcue (in " + module_path(BOOMCUE_FILE) + " and " + dir + "Copy.gau)"},
         {"UTF-16 scenario", "--scenario " + quote(dir + "utf16.txt") + " " + both_modules(), 2,
@@ -132,10 +136,10 @@ std::vector<std::string> files_in(const std::string &folder, const std::string &
 TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
 {
     std::string dir = test_folder();
-    std::string png = dir + "faces.png", wav = dir + "sound.wav", scenario = dir + "bad.txt";
+    std::string png = dir + "faces.png", wav = dir + "sound.wav", html = dir + "run.html", scenario = dir + "bad.txt";
     ASSERT_TRUE(write_file(scenario, "at 1 870=0x2400\nat 0 1=1\n"));
-    std::string outputs = "--snapshot " + quote(png) + " --audio " + quote(wav) + " --sounds " +
-                          quote(exe_folder() + "..\\sounds") + " ";
+    std::string outputs = "--snapshot " + quote(png) + " --audio " + quote(wav) + " --report " + quote(html) +
+                          " --sounds " + quote(exe_folder() + "..\\sounds") + " ";
     std::string gauges = exe_folder() + "..\\test-gauges\\";
     // What stands in the way of replacing the earlier audio file during the run.
     enum class AudioTarget { Free, OpenInAPlayer, ReadOnly };
@@ -145,10 +149,12 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         std::string more;
         DWORD exit_code;
         AudioTarget audio_target = AudioTarget::Free;
+        bool report_read_only = false;
     };
     const Case cases[] = {
         {"audio target open without delete sharing", both_modules(), "", 1, AudioTarget::OpenInAPlayer},
         {"audio target read-only", both_modules(), "", 1, AudioTarget::ReadOnly},
+        {"report target read-only", both_modules(), "", 1, AudioTarget::Free, true},
         {"bad scenario", both_modules(), "--scenario " + quote(scenario) + " ", 2},
         {"unreadable module", quote(gauges + "Rogue_Unreadable.gau"), "", 4},
         {"gauge that calls a missing service", quote(module_path(BOOMCUE_FILE)) + " " + quote(gauges + "Rogue_Service.gau"), "", 3},
@@ -156,10 +162,12 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         {"successful run", both_modules(), "", 0},
     };
     const std::string earlier_png = "an earlier snapshot\r\n\x89", earlier_wav = std::string("RIFF\0\0earlier", 13);
+    const std::string earlier_html = "<!DOCTYPE html><p>an earlier report\r\n";
     for (const Case &row : cases) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(write_file(png, earlier_png));
         ASSERT_TRUE(write_file(wav, earlier_wav));
+        ASSERT_TRUE(write_file(html, earlier_html));
         // A media player's way: reading and writing shared, deleting not.
         HANDLE player = INVALID_HANDLE_VALUE;
         if (row.audio_target == AudioTarget::OpenInAPlayer) {
@@ -169,10 +177,15 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         }
         if (row.audio_target == AudioTarget::ReadOnly)
             ASSERT_TRUE(SetFileAttributesW(toolbox::widen(wav).c_str(), FILE_ATTRIBUTE_READONLY));
+        if (row.report_read_only)
+            ASSERT_TRUE(SetFileAttributesW(toolbox::widen(html).c_str(), FILE_ATTRIBUTE_READONLY));
         ProgramRun result = run_gaugebench(outputs + row.more + row.modules);
         if (player != INVALID_HANDLE_VALUE)
             CloseHandle(player);
         SetFileAttributesW(toolbox::widen(wav).c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(toolbox::widen(html).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (row.report_read_only)
+            EXPECT_EQ(result.err, "gaugebench: error: cannot write " + html + ": it is read-only\n");
         EXPECT_EQ(result.exit_code, row.exit_code) << result.err;
         if (row.audio_target != AudioTarget::Free) {
             std::string expected = "gaugebench: error: cannot write " + wav + ": " +
@@ -184,10 +197,18 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
             // Compared as a whole, so that a replaced file fails without being printed.
             EXPECT_TRUE(read_text(png) == earlier_png) << "the earlier snapshot, byte for byte";
             EXPECT_TRUE(read_text(wav) == earlier_wav) << "the earlier audio, byte for byte";
+            EXPECT_TRUE(read_text(html) == earlier_html) << "the earlier report, byte for byte";
         } else {
             EXPECT_EQ(read_text(png).substr(0, 4), "\x89PNG") << "replaced by the new snapshot";
             EXPECT_EQ(read_text(wav).substr(0, 4), "RIFF");
             EXPECT_GT(read_text(wav).size(), 13u * 22050 * 2) << "replaced by the new audio";
+            std::string page = read_text(html);
+            EXPECT_EQ(page.substr(0, 15), "<!DOCTYPE html>") << "replaced by the new report";
+            // The report's table holds the text timeline's lines, header aside, one row each.
+            size_t rows = 0;
+            for (size_t at = 0; (at = page.find("<tr class=\"", at)) != std::string::npos; ++at)
+                ++rows;
+            EXPECT_EQ(rows + 1, lines_of(result.out).size());
         }
         EXPECT_EQ(files_in(dir, "~"), std::vector<std::string>()) << "no temporary file left";
     }
@@ -208,12 +229,17 @@ TEST(BenchOutputs, TimelineThatCannotBeWrittenIsExitOneWithOneLine)
 
 TEST(BenchOutputs, SnapshotTimePastTheEndWarnsWithTheTimeUsed)
 {
-    std::string png = test_folder() + "late.png";
-    ProgramRun result = run_gaugebench("--snapshot " + quote(png) + " --snapshot-at 20 " + both_modules());
+    std::string png = test_folder() + "late.png", html = test_folder() + "late.html";
+    ProgramRun result =
+        run_gaugebench("--snapshot " + quote(png) + " --snapshot-at 20 --report " + quote(html) + " " + both_modules());
     EXPECT_EQ(result.exit_code, 0u) << result.err;
     EXPECT_EQ(result.err, "gaugebench: warning: --snapshot-at 20 s is past the run's last cycle; the snapshot "
                           "shows cycle 233 at 12.944 s\n");
     EXPECT_NE(result.out.find("  12.944    233  snapshot "), std::string::npos) << result.out;
+    // The report's summary lists the same warning, as HTML text.
+    EXPECT_NE(read_text(html).find("<ul class=\"warnings\"><li>--snapshot-at 20 s is past the run&#39;s last cycle; "
+                                   "the snapshot shows cycle 233 at 12.944 s</li></ul>"),
+              std::string::npos);
 }
 
 // Names outside every ANSI code page, in the folder and the files: everything is read, written
