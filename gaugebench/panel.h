@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "options.h"
-#include "panel_host.h"
 #include "scenario.h"
+#include "standin_host.h"
 
 namespace bench {
 

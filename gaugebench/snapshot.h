@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "panel_host.h"
+#include "standin_host.h"
 
 namespace bench {
 

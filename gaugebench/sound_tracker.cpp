@@ -3,7 +3,7 @@
 
 #include <math.h>
 
-#include "panel_host.h"
+#include "standin_host.h"
 
 namespace bench {
 

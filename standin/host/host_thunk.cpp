@@ -1,6 +1,6 @@
 // The one way the stand-in host calls into gauge code: a thunk that sets the stack's alignment,
-// hands the callee marked callee-saved registers and records what came back (panel_host.h).
-#include "panel_host.h"
+// hands the callee marked callee-saved registers and records what came back (standin_host.h).
+#include "standin_host.h"
 
 #include <stddef.h>
 

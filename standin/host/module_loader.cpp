@@ -1,7 +1,7 @@
 // Loading a gauge module the way the host does, but safely: the file's headers are checked
 // before the loader sees it, and every record the host will read through a pointer is checked
 // to lie inside the mapped image before anything reads it.
-#include "panel_host.h"
+#include "standin_host.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,6 +1,6 @@
 // The stand-in panel host: its service table, the panel variables, gauge instances driven in
 // the host's order, and the sound journal. Loading modules is module_loader.cpp.
-#include "panel_host.h"
+#include "standin_host.h"
 
 #include "toolbox.h"
 

@@ -1,7 +1,7 @@
 // Stand-in for the simulator's panel host: loads a gauge module by path, gives it a service
 // table, creates gauge instances and drives them in the host's order. Shared by the tests and
 // the bench. One host per process: the service table is a process-wide record, as in the
-// simulator.
+// simulator. It knows the modules only through host_contract.h, never their own headers.
 #pragma once
 
 #include <stdint.h>
