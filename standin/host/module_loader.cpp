@@ -179,13 +179,50 @@ static bool check_records(HMODULE handle, const void *linkage, const void *impor
     }
 }
 
-bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable, bool *refused)
+// The loader catches a fault in a module's entry point and only says the load failed; a handler
+// that sees every exception first notes the fault, so the message can say what happened. It is
+// installed for one load only and keeps the first error it sees (not notices or C++ throws): the
+// host is one per process, as its service table is.
+static DWORD entry_fault_code;
+static void *entry_fault_address;
+// What a C++ throw raises: a library's own error handling, not a crash.
+constexpr DWORD CPP_EXCEPTION_CODE = 0xE06D7363;
+constexpr DWORD ERROR_SEVERITY_BITS = 0xC0000000;
+
+static LONG WINAPI note_entry_fault(EXCEPTION_POINTERS *pointers)
+{
+    DWORD code = pointers->ExceptionRecord->ExceptionCode;
+    if (!entry_fault_code && (code & ERROR_SEVERITY_BITS) == ERROR_SEVERITY_BITS && code != CPP_EXCEPTION_CODE) {
+        entry_fault_code = code;
+        entry_fault_address = pointers->ExceptionRecord->ExceptionAddress;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// LoadLibraryExW with the entry point watched. A fault that something handled along the way
+// counts only if the loader then refuses the module.
+static HMODULE load_watching_entry(const std::wstring &full_path, DWORD &fault_code, void *&fault_address)
+{
+    entry_fault_code = 0;
+    entry_fault_address = 0;
+    void *watch = AddVectoredExceptionHandler(1, note_entry_fault);
+    HMODULE handle = LoadLibraryExW(full_path.c_str(), 0, LOAD_WITH_ALTERED_SEARCH_PATH);
+    DWORD load_error = GetLastError();
+    if (watch)
+        RemoveVectoredExceptionHandler(watch);
+    fault_code = entry_fault_code;
+    fault_address = entry_fault_address;
+    SetLastError(load_error);
+    return handle;
+}
+
+bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable, bool *entry_crashed)
 {
     module = Module();
     if (unreadable)
         *unreadable = false;
-    if (refused)
-        *refused = false;
+    if (entry_crashed)
+        *entry_crashed = false;
     if (!check_image(path, error))
         return false;
     std::wstring full_path = toolbox::full_path_w(path);
@@ -193,13 +230,19 @@ bool load_module(const std::string &path, Module &module, std::string &error, bo
         error = path + ": cannot resolve the path";
         return false;
     }
-    HMODULE handle = LoadLibraryExW(full_path.c_str(), 0, LOAD_WITH_ALTERED_SEARCH_PATH);
+    DWORD fault_code;
+    void *fault_address;
+    HMODULE handle = load_watching_entry(full_path, fault_code, fault_address);
     if (!handle) {
-        char text[64];
-        snprintf(text, sizeof text, ": the loader refused it (error %lu)", GetLastError());
+        char text[128];
+        if (fault_code)
+            snprintf(text, sizeof text, " crashed in its entry point: exception 0x%08lX at address %p",
+                     (unsigned long)fault_code, fault_address);
+        else
+            snprintf(text, sizeof text, ": the loader refused it (error %lu)", GetLastError());
         error = path + text;
-        if (refused)
-            *refused = true;
+        if (entry_crashed)
+            *entry_crashed = fault_code != 0;
         return false;
     }
     auto linkage = (GAUGE_LINKAGE *)GetProcAddress(handle, LINKAGE_EXPORT);
