@@ -39,10 +39,10 @@ private:
     int load_scenario();
     int open_outputs();
     int32_t snapshot_cycle(uint32_t cycles);
-    int call_gauge(GaugeRun &gauge, const char *phase, int32_t service);
+    int call_gauge(GaugeRun &gauge, CallPhase phase, int32_t service);
     int update_string(GaugeRun &gauge, size_t index);
-    int after_call(const GaugeRun *gauge, const char *phase, const panel_host::CallRecord *record);
-    int end_in_gauge(const GaugeRun *gauge, const char *phase, int code, const std::string &what);
+    int after_call(const GaugeRun *gauge, CallPhase phase, const panel_host::CallRecord *record);
+    int end_in_gauge(const GaugeRun *gauge, CallPhase phase, int code, const std::string &what);
     TimelineEvent event(EventKind kind, const GaugeRun *gauge = 0);
     std::vector<panel_host::Instance *> instances();
     bool take_snapshot();
@@ -122,7 +122,7 @@ void Runner::warn(const std::string &message)
 // then, and no gauge code runs after it. The timeline up to the fault is written, since it shows
 // what led there; every temporary output (the report's too) is removed, so every target stays
 // as it was; the returned code is the run's exit code.
-int Runner::end_in_gauge(const GaugeRun *gauge, const char *phase, int code, const std::string &what)
+int Runner::end_in_gauge(const GaugeRun *gauge, CallPhase phase, int code, const std::string &what)
 {
     writer_.write_step(cycle_, step_);
     writer_.finish();
@@ -131,7 +131,7 @@ int Runner::end_in_gauge(const GaugeRun *gauge, const char *phase, int code, con
     std::string who = gauge ? instance_label(gauge->gauge, gauge->number) + " (" + gauge->instance.module->path + ")"
                             : std::string("a gauge");
     char when[96];
-    snprintf(when, sizeof when, " during %s at %.3f s (cycle %u)", phase, time_, cycle_);
+    snprintf(when, sizeof when, " during %s at %.3f s (cycle %u)", phase_word(phase), time_, cycle_);
     return error(code, who + " " + what + when);
 }
 
@@ -175,7 +175,7 @@ TimelineEvent Runner::event(EventKind kind, const GaugeRun *gauge)
 // which runs their entry points through the system's loader). Either the run ends here, or the
 // sound calls it made join the step. A gauge that caught the host's exception for an unprovided
 // service and went on has still called it.
-int Runner::after_call(const GaugeRun *gauge, const char *phase, const panel_host::CallRecord *record)
+int Runner::after_call(const GaugeRun *gauge, CallPhase phase, const panel_host::CallRecord *record)
 {
     if (panel_host::unprovided_calls() != unprovided_before_)
         return end_in_gauge(gauge, phase, EXIT_UNPROVIDED, unprovided_text(panel_host::last_unprovided_service()));
@@ -190,7 +190,7 @@ int Runner::after_call(const GaugeRun *gauge, const char *phase, const panel_hos
 }
 
 // The gauge callback with one service code.
-int Runner::call_gauge(GaugeRun &gauge, const char *phase, int32_t service)
+int Runner::call_gauge(GaugeRun &gauge, CallPhase phase, int32_t service)
 {
     panel_host::CallRecord record;
     panel_host::call_gauge(gauge.instance, service, 0, &record);
@@ -203,7 +203,7 @@ int Runner::update_string(GaugeRun &gauge, size_t index)
     panel_host::CallRecord record;
     panel_host::StringElement &string = gauge.instance.strings[index];
     panel_host::update_string(gauge.instance, string, &record);
-    if (int code = after_call(&gauge, "string update", &record))
+    if (int code = after_call(&gauge, CallPhase::StringUpdate, &record))
         return code;
     if (string.text != gauge.texts[index]) {
         TimelineEvent line = event(EventKind::Text, &gauge);
@@ -298,7 +298,7 @@ int Runner::run_cycles()
         start.gauges.push_back(instance_label(gauge.gauge, gauge.number));
     step_.push_back(start);
     for (GaugeRun &gauge : panel_.gauges)
-        if (int code = call_gauge(gauge, "initialize", host_contract::SERVICE_PRE_INITIALIZE))
+        if (int code = call_gauge(gauge, CallPhase::Initialize, host_contract::SERVICE_PRE_INITIALIZE))
             return code;
     if (snapshot_at < 0 && !take_snapshot())
         return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
@@ -321,12 +321,12 @@ int Runner::run_cycles()
             step_.push_back(line);
         }
         for (GaugeRun &gauge : panel_.gauges) {
-            if (int code = call_gauge(gauge, "update", host_contract::SERVICE_PRE_UPDATE))
+            if (int code = call_gauge(gauge, CallPhase::Update, host_contract::SERVICE_PRE_UPDATE))
                 return code;
             for (size_t s = 0; s < gauge.instance.strings.size(); ++s)
                 if (int code = update_string(gauge, s))
                     return code;
-            if (int code = call_gauge(gauge, "draw", host_contract::SERVICE_PRE_DRAW))
+            if (int code = call_gauge(gauge, CallPhase::Draw, host_contract::SERVICE_PRE_DRAW))
                 return code;
         }
         if ((int32_t)cycle_ == snapshot_at && !take_snapshot())
@@ -352,12 +352,12 @@ int Runner::run_cycles()
     time_ = scenario_.end_time;
     for (GaugeRun &gauge : panel_.gauges) {
         step_.push_back(event(EventKind::Kill, &gauge));
-        if (int code = call_gauge(gauge, "kill", host_contract::SERVICE_PRE_KILL))
+        if (int code = call_gauge(gauge, CallPhase::Kill, host_contract::SERVICE_PRE_KILL))
             return code;
     }
     for (panel_host::Module &module : panel_.modules)
         panel_host::unload_module(module);
-    if (int code = after_call(0, "unload", 0))
+    if (int code = after_call(0, CallPhase::Unload, 0))
         return code;
     step_.push_back(event(EventKind::End));
     if (int code = flush_step(cycles))
@@ -383,11 +383,8 @@ int Runner::finish_outputs()
         std::vector<std::string> warnings;
         bool written = write_audio_file(sounds_.cues(), scenario_.end_time, sounds_dir_, audio_file_.temporary(),
                                         warnings, reason);
-        for (const std::string &warning : warnings) {
-            fprintf(err_, "gaugebench: %s\n", warning.c_str());
-            if (report_)
-                report_->add_warning(warning.compare(0, 9, "warning: ") == 0 ? warning.substr(9) : warning);
-        }
+        for (const std::string &warning : warnings)
+            warn(warning);
         if (!written)
             return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path);
     }

@@ -48,18 +48,18 @@ static size_t frame_at(double seconds)
 static void load_sound(Sound &sound, std::vector<std::string> &warnings)
 {
     sound_decoder::SoundStream stream;
-    std::string reason;
+    sound_decoder::Failure failure;
     std::vector<std::string> faults;
-    if (!stream.open(sound.file, AUDIO_RATE, reason, &faults)) {
+    if (!stream.open(sound.file, AUDIO_RATE, failure, &faults)) {
         // A file that is not there, or locked, keeps the short message it always had.
-        if (reason.compare(0, 11, "cannot open") == 0)
-            warnings.push_back("warning: cannot open sound file " + sound.file + ": it stays silent");
+        if (failure.kind == sound_decoder::FailureKind::CannotOpen)
+            warnings.push_back("cannot open sound file " + sound.file + ": it stays silent");
         else
-            warnings.push_back("warning: cannot play sound file " + sound.file + " (" + reason + "): it stays silent");
+            warnings.push_back("cannot play sound file " + sound.file + " (" + failure.reason + "): it stays silent");
         return;
     }
     for (const std::string &fault : faults)
-        warnings.push_back("warning: sound file " + sound.file + ": " + fault + "; it plays what is there");
+        warnings.push_back("sound file " + sound.file + ": " + fault + "; it plays what is there");
     sound.playable = true;
     sound.samples.resize(KEPT_FRAMES + 1);
     size_t got = stream.read(sound.samples.data(), sound.samples.size());
@@ -160,8 +160,8 @@ bool write_audio_file(const std::vector<AudioCue> &cues, double length, const st
             }
             if (!voice.sound->kept && !voice.stream) {
                 voice.stream.reset(new sound_decoder::SoundStream);
-                std::string reason;
-                if (!voice.stream->open(voice.sound->file, AUDIO_RATE, reason)) {
+                sound_decoder::Failure failure;
+                if (!voice.stream->open(voice.sound->file, AUDIO_RATE, failure)) {
                     voice.done = true;
                     continue;
                 }

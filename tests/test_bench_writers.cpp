@@ -50,25 +50,25 @@ TEST(BenchTimeline, TextFoldsRepeatedCallsThatChangeNothing)
     FILE *file = tmpfile();
     ASSERT_TRUE(file);
     TimelineWriter writer(file, false, false);
-    auto stop = [](uint32_t cycle, const char *effect) {
+    auto stop = [](uint32_t cycle, SoundEffect effect) {
         TimelineEvent event;
         event.kind = EventKind::Sound;
         event.cycle = cycle;
         event.time = cycle / 18.0;
         event.gauge = "G";
         event.instance = 1;
-        event.phase = "update";
-        event.call = "stop";
+        event.phase = CallPhase::Update;
+        event.call = SoundCall::Stop;
         event.name = "SPBR";
         event.effect = effect;
         return event;
     };
     // Cycles 0-4 repeat a stop that changes nothing; cycle 5 has none; cycle 6 starts again.
     for (uint32_t cycle = 0; cycle < 5; ++cycle)
-        writer.write_step(cycle, {stop(cycle, "not playing")});
+        writer.write_step(cycle, {stop(cycle, SoundEffect::NotPlaying)});
     writer.write_step(5, {});
-    writer.write_step(6, {stop(6, "not playing")});
-    writer.write_step(7, {stop(7, "not playing")});
+    writer.write_step(6, {stop(6, SoundEffect::NotPlaying)});
+    writer.write_step(7, {stop(7, SoundEffect::NotPlaying)});
     writer.finish();
     rewind(file);
     std::vector<std::string> lines;
