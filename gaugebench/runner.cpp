@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "output_file.h"
+#include "mixer.h"
 #include "panel.h"
 #include "report_file.h"
 #include "report_record.h"
@@ -20,7 +21,6 @@
 #include "standin_host.h"
 #include "timeline.h"
 #include "toolbox.h"
-#include "wav_audio.h"
 
 namespace bench {
 
@@ -381,7 +381,7 @@ int Runner::finish_outputs()
     if (!options_.audio_path.empty()) {
         sounds_.finish(scenario_.end_time);
         std::vector<std::string> warnings;
-        bool written = write_audio_file(sounds_.cues(), scenario_.end_time, sounds_dir_, audio_file_.temporary(),
+        bool written = write_mix_file(sounds_.cues(), scenario_.end_time, sounds_dir_, audio_file_.temporary(),
                                         warnings, reason);
         for (const std::string &warning : warnings)
             warn(warning);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "mixer.h"
 #include "timeline.h"
-#include "wav_audio.h"
 
 namespace bench {
 

@@ -1,4 +1,4 @@
-// The bench's audio: the sounds the gauges played, decoded as streams by the sound decoder,
+// The bench's mixer: the sounds the gauges played, decoded as streams by the sound decoder,
 // mixed over the run's timeline and written as a WAV file.
 #pragma once
 
@@ -11,7 +11,7 @@
 namespace bench {
 
 // Output format: mono, 16-bit, at this rate. Inputs of any format are converted to it.
-constexpr uint32_t AUDIO_RATE = 22050;
+constexpr uint32_t MIX_RATE = 22050;
 
 // One sound as the library played it: a one-shot from `start` to its end, or a loop from
 // `start` on, either cut at `stop` (seconds of simulated time) when a stop, terminate or the
@@ -23,8 +23,11 @@ struct AudioCue {
     double stop = HUGE_VAL;  // never silenced
 };
 
-// Renders the cues over `length` seconds (longer if a one-shot runs past it) into a 22050 Hz 16-bit mono WAV file at `path`.
-// Unreadable or undecodable sound files add one warning each and stay silent. false + error only when `path` cannot be written.
-bool write_audio_file(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir, const std::string &path, std::vector<std::string> &warnings, std::string &error);
+// Mixes the cues over `length` seconds (longer if a one-shot runs past it) into a WAV file of
+// the output format at `path`. An unreadable or undecodable sound file adds one warning (a
+// message without a "warning:" lead) and stays silent. False and `error` only when `path` cannot
+// be written.
+bool write_mix_file(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir,
+                    const std::string &path, std::vector<std::string> &warnings, std::string &error);
 
 }  // namespace bench
