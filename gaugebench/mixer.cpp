@@ -136,7 +136,7 @@ bool write_mix_file(const std::vector<AudioCue> &cues, double length, const std:
         error = "cannot write " + path;
         return false;
     }
-    uint8_t header[44] = {};
+    uint8_t header[MIX_HEADER_BYTES] = {};
     DWORD written = 0;
     bool ok = WriteFile(file, header, sizeof header, &written, 0) && written == sizeof header;
     std::vector<float> mix(BLOCK_FRAMES), scratch;

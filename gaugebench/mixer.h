@@ -10,8 +10,10 @@
 
 namespace bench {
 
-// Output format: mono, 16-bit, at this rate. Inputs of any format are converted to it.
+// Output format: mono, 16-bit, at this rate, after a canonical 44-byte header. Inputs of any
+// format are converted to it.
 constexpr uint32_t MIX_RATE = 22050;
+constexpr uint32_t MIX_HEADER_BYTES = 44;
 
 // One sound as the library played it: a one-shot from `start` to its end, or a loop from
 // `start` on, either cut at `stop` (seconds of simulated time) when a stop, terminate or the
