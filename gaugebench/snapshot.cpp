@@ -38,11 +38,11 @@ static StringLook string_look(const void *element)
     return look;
 }
 
-// The module's bitmap 256 as a packed DIB: header, palette, pixels.
+// The module's background bitmap as a packed DIB: header, palette, pixels.
 static const BITMAPINFO *background_bitmap(const panel_host::Instance &instance)
 {
     HMODULE module = instance.module->handle;
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(256), (LPCSTR)RT_BITMAP);
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(BACKGROUND_BITMAP_ID), (LPCSTR)RT_BITMAP);
     if (!resource || SizeofResource(module, resource) < sizeof(BITMAPINFOHEADER))
         return 0;
     HGLOBAL loaded = LoadResource(module, resource);

@@ -1,6 +1,6 @@
-// Draws gauge faces as the host would: bitmap 256 at the root element's position, then each
-// string element's current text in its box, colours and font face. GDI does the drawing, so
-// the font metrics are this system's, not the simulator's.
+// Draws gauge faces as the host would: the background bitmap (host_contract.h) at the root
+// element's position, then each string element's current text in its box, colours and font
+// face. GDI does the drawing, so the font metrics are this system's, not the simulator's.
 #pragma once
 
 #include <stdint.h>
