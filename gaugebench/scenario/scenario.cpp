@@ -10,33 +10,15 @@
 #include <algorithm>
 #include <sstream>
 
+#include "printable.h"
+
 namespace bench {
 
-// The most bytes of a word a message echoes.
-static const size_t SHOWN_BYTES = 40;
-
-// A word echoed in a message: cut short at a character's start and with control bytes escaped,
-// so one bad line still gives one readable line. Words never hold white space: it splits them.
+// A word echoed in a message: cut short and with control characters escaped, so one bad line
+// still gives one readable line.
 static std::string shown(const std::string &word)
 {
-    size_t cut = word.size();
-    if (cut > SHOWN_BYTES) {
-        cut = SHOWN_BYTES;
-        while (cut > 0 && ((unsigned char)word[cut] & 0xC0) == 0x80)
-            --cut;
-    }
-    std::string out;
-    for (size_t i = 0; i < cut; ++i) {
-        unsigned char c = word[i];
-        if (c < 0x20 || c == 0x7F) {
-            char escape[8];
-            snprintf(escape, sizeof escape, "\\x%02X", c);
-            out += escape;
-        } else {
-            out += (char)c;
-        }
-    }
-    return cut < word.size() ? out + "..." : out;
+    return toolbox::printable(word);
 }
 
 // Lines end at CR, LF or CRLF, as editors on every system write them.
