@@ -9,8 +9,8 @@
 
 #include <memory>
 
-#include "output_file.h"
 #include "mixer.h"
+#include "output_file.h"
 #include "panel.h"
 #include "report_file.h"
 #include "report_record.h"
