@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <string>
 
-#include "panel_host.h"
+#include "standin_host.h"
 // The baseline makes a module's own unavoidable calls on records of the module's own kinds.
 #include "host_panel.h"
 #include "toolbox.h"

@@ -10,26 +10,31 @@
 
 namespace bench {
 
+// How --scale's value is named in the help and in messages.
+static const std::string SCALE_RANGE = "1 to " + std::to_string(MAX_SCALE);
+
 const char *usage_text()
 {
-    return "usage: gaugebench [--scenario FILE] [options] MODULE.gau...\n"
-           "Loads gauge modules into one stand-in host and runs them at 18 panel cycles a second of\n"
-           "simulated time, then kills every gauge. Without --scenario it runs the built-in demo.\n"
-           "  --scenario FILE       panel variables over time (see --print-demo for the format)\n"
-           "  --json                write the timeline as JSON Lines\n"
-           "  --every-call          list repeated calls that change nothing instead of folding them\n"
-           "  --snapshot FILE.png   draw the gauge faces at the end of the run\n"
-           "  --snapshot-at SECONDS draw them after the cycle at that time instead\n"
-           "  --scale N             snapshot scale, 1 to 16 (default 1)\n"
-           "  --audio FILE.wav      render what the sound library plays (22050 Hz, 16-bit mono)\n"
-           "  --sounds DIR          the folder the gauges' sound paths are relative to\n"
-           "  --report FILE.html    write one self-contained page of the run: its time axis, faces,\n"
-           "                        the render to listen to (with --audio) and the timeline\n"
-           "  --print-demo          print the built-in demo scenario and exit\n"
-           "Outputs are written only when the run succeeds; an earlier file stays as it was otherwise.\n"
-           "Exit codes: 0 done, 1 a module or file failed, 2 bad command line or scenario,\n"
-           "3 a gauge called a host service the bench does not provide, 4 a gauge crashed or its\n"
-           "module cannot be read safely.\n";
+    static const std::string text =
+        "usage: gaugebench [--scenario FILE] [options] MODULE.gau...\n"
+        "Loads gauge modules into one stand-in host and runs them at 18 panel cycles a second of\n"
+        "simulated time, then kills every gauge. Without --scenario it runs the built-in demo.\n"
+        "  --scenario FILE       panel variables over time (see --print-demo for the format)\n"
+        "  --json                write the timeline as JSON Lines\n"
+        "  --every-call          list repeated calls that change nothing instead of folding them\n"
+        "  --snapshot FILE.png   draw the gauge faces at the end of the run\n"
+        "  --snapshot-at SECONDS draw them after the cycle at that time instead\n"
+        "  --scale N             snapshot scale, " + SCALE_RANGE + " (default 1)\n"
+        "  --audio FILE.wav      render what the sound library plays (22050 Hz, 16-bit mono)\n"
+        "  --sounds DIR          the folder the gauges' sound paths are relative to\n"
+        "  --report FILE.html    write one self-contained page of the run: its time axis, faces,\n"
+        "                        the render to listen to (with --audio) and the timeline\n"
+        "  --print-demo          print the built-in demo scenario and exit\n"
+        "Outputs are written only when the run succeeds; an earlier file stays as it was otherwise.\n"
+        "Exit codes: 0 done, 1 a module or file failed, 2 bad command line or scenario,\n"
+        "3 a gauge called a host service the bench does not provide, 4 a gauge crashed or its\n"
+        "module cannot be read safely.\n";
+    return text.c_str();
 }
 
 // A plain number: strtod would also take "nan", "inf" and hex floats.
@@ -49,6 +54,8 @@ struct OptionRow {
     SetOption set;
 };
 
+static const std::string SCALE_VALUE = "a whole number from " + SCALE_RANGE;
+
 static const OptionRow OPTION_TABLE[] = {
     {"--scenario", "a scenario file",
      [](const std::string &v, Options &o, std::string &) { o.scenario_path = v; return true; }},
@@ -63,11 +70,11 @@ static const OptionRow OPTION_TABLE[] = {
          error = "--snapshot-at expects a time in seconds, got '" + toolbox::printable(v) + "'";
          return false;
      }},
-    {"--scale", "a whole number from 1 to 16",
+    {"--scale", SCALE_VALUE.c_str(),
      [](const std::string &v, Options &o, std::string &error) {
          double scale;
-         if (!parse_number(v, scale) || scale != floor(scale) || scale < 1 || scale > 16) {
-             error = "--scale expects a whole number from 1 to 16, got '" + toolbox::printable(v) + "'";
+         if (!parse_number(v, scale) || scale != floor(scale) || scale < 1 || scale > MAX_SCALE) {
+             error = "--scale expects " + SCALE_VALUE + ", got '" + toolbox::printable(v) + "'";
              return false;
          }
          o.scale = (int)scale;

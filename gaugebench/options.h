@@ -16,6 +16,9 @@ enum : int {
     EXIT_GAUGE_CRASHED = 4,   // a gauge crashed, or its module cannot be read safely
 };
 
+// The snapshot's largest scale: a 40-pixel face is then 640 pixels wide.
+constexpr int MAX_SCALE = 16;
+
 struct Options {
     std::vector<std::string> modules;
     std::string scenario_path;      // empty: the built-in demo

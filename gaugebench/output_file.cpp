@@ -9,7 +9,17 @@
 
 namespace bench {
 
-static std::vector<OutputFile *> open_outputs;
+// The temporary files on disk now, by name: the exits that end the process at once (Ctrl+C, a
+// fault in the bench's own code, an exception that cannot unwind) remove them through this list
+// alone, without reaching the run that made them.
+static std::vector<std::wstring> temporary_files;
+
+static void forget_temporary(const std::wstring &name)
+{
+    for (size_t i = 0; i < temporary_files.size(); ++i)
+        if (temporary_files[i] == name)
+            temporary_files.erase(temporary_files.begin() + i--);
+}
 
 static std::string error_text(DWORD code)
 {
@@ -39,7 +49,7 @@ bool OutputFile::open(const std::string &target, std::string &reason)
             CloseHandle(file);
             target_ = target;
             temporary_ = toolbox::narrow(name);
-            open_outputs.push_back(this);
+            temporary_files.push_back(name);
             if (!can_replace(reason)) {
                 discard();
                 return false;
@@ -79,30 +89,32 @@ bool OutputFile::can_replace(std::string &reason) const
 
 bool OutputFile::commit(std::string &reason)
 {
-    if (!MoveFileExW(toolbox::widen(temporary_).c_str(), toolbox::widen(target_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    std::wstring temporary = toolbox::widen(temporary_);
+    if (!MoveFileExW(temporary.c_str(), toolbox::widen(target_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         reason = "cannot replace it (" + error_text(GetLastError()) + ")";
         discard();
         return false;
     }
+    forget_temporary(temporary);
     temporary_.clear();
-    discard();
     return true;
 }
 
 void OutputFile::discard()
 {
-    if (!temporary_.empty())
-        DeleteFileW(toolbox::widen(temporary_).c_str());
+    if (temporary_.empty())
+        return;
+    std::wstring temporary = toolbox::widen(temporary_);
+    DeleteFileW(temporary.c_str());
+    forget_temporary(temporary);
     temporary_.clear();
-    for (size_t i = 0; i < open_outputs.size(); ++i)
-        if (open_outputs[i] == this)
-            open_outputs.erase(open_outputs.begin() + i--);
 }
 
 void discard_open_outputs()
 {
-    while (!open_outputs.empty())
-        open_outputs.back()->discard();
+    for (const std::wstring &name : temporary_files)
+        DeleteFileW(name.c_str());
+    temporary_files.clear();
 }
 
 }  // namespace bench

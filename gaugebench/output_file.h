@@ -32,8 +32,9 @@ private:
     std::string target_, temporary_;
 };
 
-// Removes every temporary file still open: the exit paths that end the process at once (a gauge
-// that crashed or called a missing service) call this first.
+// Removes every temporary file still on disk, by the names the outputs left: for the exits that
+// end the process at once (Ctrl+C, a fault in the bench's own code), which cannot reach the run.
+// A run that ends early discards its own outputs.
 void discard_open_outputs();
 
 }  // namespace bench

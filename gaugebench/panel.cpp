@@ -2,8 +2,6 @@
 // instance line can be wrong ends here with an exit code and one message.
 #include "panel.h"
 
-#include <windows.h>
-
 #include <map>
 
 #include "toolbox.h"
@@ -26,48 +24,16 @@ static int fail(std::string &error, int code, const std::string &message)
     return code;
 }
 
-// The loader catches a fault in a module's entry point and only says the load failed; a handler
-// that sees every exception first notes the fault, so the report can say what happened. A fault
-// that something handled along the way counts only if the loader then refuses the module.
-static DWORD entry_fault_code;
-static void *entry_fault_address;
-// What a C++ throw raises: a library's own error handling, not a crash.
-constexpr DWORD CPP_EXCEPTION_CODE = 0xE06D7363;
-
-static LONG WINAPI note_entry_fault(EXCEPTION_POINTERS *pointers)
-{
-    DWORD code = pointers->ExceptionRecord->ExceptionCode;
-    // Errors, not notices or C++ throws.
-    if (!entry_fault_code && (code & 0xC0000000) == 0xC0000000 && code != CPP_EXCEPTION_CODE) {
-        entry_fault_code = code;
-        entry_fault_address = pointers->ExceptionRecord->ExceptionAddress;
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-
 int load_modules(const std::vector<std::string> &paths, Panel &panel, std::string &error)
 {
     for (const std::string &path : paths) {
         panel.modules.emplace_back();
         panel_host::Module &module = panel.modules.back();
         std::string message;
-        bool unreadable = false, refused = false;
-        panel.module_being_read = &path;
-        entry_fault_code = 0;
-        void *watch = AddVectoredExceptionHandler(1, note_entry_fault);
-        bool loaded = panel_host::load_module(path, module, message, &unreadable, &refused);
-        if (watch)
-            RemoveVectoredExceptionHandler(watch);
-        panel.module_being_read = 0;
-        if (!loaded) {
+        bool unreadable = false, entry_crashed = false;
+        if (!panel_host::load_module(path, module, message, &unreadable, &entry_crashed)) {
             panel.modules.pop_back();
-            if (refused && entry_fault_code) {
-                char text[128];
-                snprintf(text, sizeof text, " crashed in its entry point: exception 0x%08lX at address %p",
-                         (unsigned long)entry_fault_code, entry_fault_address);
-                return fail(error, EXIT_GAUGE_CRASHED, path + text);
-            }
-            return fail(error, unreadable ? EXIT_GAUGE_CRASHED : EXIT_RUN_ERROR, message);
+            return fail(error, unreadable || entry_crashed ? EXIT_GAUGE_CRASHED : EXIT_RUN_ERROR, message);
         }
         for (const panel_host::Module &other : panel.modules)
             if (&other != &module && other.handle == module.handle)
@@ -128,13 +94,11 @@ int make_instances(Panel &panel, bool demo, Scenario &scenario, std::string &err
     }
     for (const Known &gauge : known) {
         int count = counts.count(gauge.name) ? counts[gauge.name] : 1;
-        panel.module_being_read = &gauge.module->path;  // make_instance reads the module's element records
         for (int n = 1; n <= count; ++n) {
             GaugeRun run{panel_host::make_instance(*gauge.module, gauge.index), gauge.name, n, {}};
             run.texts.resize(run.instance.strings.size());
             panel.gauges.push_back(run);
         }
-        panel.module_being_read = 0;
     }
     return EXIT_OK;
 }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "options.h"
-#include "panel_host.h"
 #include "scenario.h"
+#include "standin_host.h"
 
 namespace bench {
 
@@ -22,8 +22,6 @@ struct GaugeRun {
 struct Panel {
     std::list<panel_host::Module> modules;  // instances point into these: a list keeps them put
     std::vector<GaugeRun> gauges;
-    // The module whose entry point or records are being read now, for a crash report.
-    const std::string *module_being_read = 0;
 };
 
 // Loads the modules in order. On failure returns an exit code (1 cannot be loaded, 2 loaded

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
+#include "mixer.h"
 #include "report_page.h"
 #include "toolbox.h"
-#include "wav_audio.h"
 
 namespace bench {
 
@@ -44,8 +44,9 @@ bool write_report_file(const ReportRecord &record, const std::string &audio_path
             reason = "cannot read the rendered audio back (error " + std::to_string(GetLastError()) + ")";
             return false;
         }
-        // The render's own header is 44 bytes, then 16-bit mono frames.
-        audio.seconds = size.QuadPart > 44 ? (double)(size.QuadPart - 44) / 2 / AUDIO_RATE : 0;
+        // The render's own header, then 16-bit mono frames.
+        audio.seconds =
+            size.QuadPart > MIX_HEADER_BYTES ? (double)(size.QuadPart - MIX_HEADER_BYTES) / 2 / MIX_RATE : 0;
         audio.read = [&](uint8_t *buffer, size_t wanted, size_t &got) {
             DWORD read = 0;
             bool ok = ReadFile(sound.handle, buffer, (DWORD)wanted, &read, 0) != 0;

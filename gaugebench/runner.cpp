@@ -1,6 +1,7 @@
 // The run: scenario and modules in, the host's order on every panel cycle, outputs out. Every
-// call into gauge code (gauge callbacks and string element updates alike) goes through
-// Runner::call, which notes who is running for a crash report and collects the sound calls.
+// call into gauge code, a gauge callback or a string element's update, comes back to the run with
+// how it went (the stand-in host's thunk ends a call that faults); everything of the run lives
+// in its Runner.
 #include "runner.h"
 
 #include <math.h>
@@ -8,18 +9,18 @@
 
 #include <memory>
 
+#include "mixer.h"
 #include "output_file.h"
 #include "panel.h"
-#include "panel_host.h"
 #include "report_file.h"
 #include "report_record.h"
 #include "scenario.h"
 #include "snapshot.h"
 #include "snapshot_png.h"
 #include "sound_tracker.h"
+#include "standin_host.h"
 #include "timeline.h"
 #include "toolbox.h"
-#include "wav_audio.h"
 
 namespace bench {
 
@@ -31,8 +32,6 @@ public:
     Runner(const Options &options, FILE *out, FILE *err)
         : options_(options), out_(out), err_(err), writer_(out, options.json, options.every_call) {}
     int run();
-    [[noreturn]] void fail_in_gauge(const std::string &what, int code);
-    [[noreturn]] void fail_outside_gauges(const std::string &what);
 
 private:
     int error(int code, const std::string &message);
@@ -40,7 +39,10 @@ private:
     int load_scenario();
     int open_outputs();
     int32_t snapshot_cycle(uint32_t cycles);
-    void call(GaugeRun &gauge, const char *phase, int32_t service, panel_host::StringElement *string = 0);
+    int call_gauge(GaugeRun &gauge, CallPhase phase, int32_t service);
+    int update_string(GaugeRun &gauge, size_t index);
+    int after_call(const GaugeRun *gauge, CallPhase phase, const panel_host::CallRecord *record);
+    int end_in_gauge(const GaugeRun *gauge, CallPhase phase, int code, const std::string &what);
     TimelineEvent event(EventKind kind, const GaugeRun *gauge = 0);
     std::vector<panel_host::Instance *> instances();
     bool take_snapshot();
@@ -64,22 +66,17 @@ private:
     SoundTracker sounds_;
     Image snapshot_;
     bool snapshot_taken_ = false;
-    // Where the run is, for a message when a gauge misbehaves or a module cannot be loaded.
-    const GaugeRun *current_gauge_ = 0;
-    const char *current_phase_ = "";
-    bool cycling_ = false;
+    uint32_t unprovided_before_ = 0;  // the host's count of unprovided services called before the run
 };
 
-static Runner *active_runner;
-
-static void unprovided_service(uint32_t byte_offset)
+static std::string unprovided_text(uint32_t byte_offset)
 {
     char text[200];
     snprintf(text, sizeof text,
              "called the host service at byte %u of PANELS, which the bench does not provide "
-             "(it provides only the variable fetch at byte 160)",
-             byte_offset);
-    active_runner->fail_in_gauge(text, EXIT_UNPROVIDED);
+             "(it provides only the variable fetch at byte %u)",
+             byte_offset, host_contract::PANELS_FETCH_VAR_AT);
+    return text;
 }
 
 // The first register the call did not keep, in the thunk's order.
@@ -97,19 +94,12 @@ static std::string broken_register_text(const panel_host::CallRecord &record)
     return text;
 }
 
-// Any fault the process does not handle ends here, never in Wine's debugger: one line on
-// stderr, exit 4.
-static LONG WINAPI report_crash(EXCEPTION_POINTERS *pointers)
+static std::string crash_text(const panel_host::CallRecord &record)
 {
     char text[160];
-    snprintf(text, sizeof text, "crashed: exception 0x%08lX at address %p",
-             (unsigned long)pointers->ExceptionRecord->ExceptionCode, pointers->ExceptionRecord->ExceptionAddress);
-    if (active_runner)
-        active_runner->fail_outside_gauges(text);
-    discard_open_outputs();
-    fprintf(stderr, "gaugebench: error: %s\n", text);
-    fflush(stderr);
-    ExitProcess(EXIT_GAUGE_CRASHED);
+    snprintf(text, sizeof text, "crashed: exception 0x%08lX at address %p", (unsigned long)record.fault_code,
+             (void *)(uintptr_t)record.fault_address);
+    return text;
 }
 
 int Runner::error(int code, const std::string &message)
@@ -127,37 +117,22 @@ void Runner::warn(const std::string &message)
         report_->add_warning(message);
 }
 
-// The timeline up to the fault is kept: it shows what led there. Outputs are not written.
-void Runner::fail_in_gauge(const std::string &what, int code)
+// The one place where a run ends from inside a gauge's call: a service the bench does not
+// provide, a crash, or a register the host keeps broken. The call has come back to the run by
+// then, and no gauge code runs after it. The timeline up to the fault is written, since it shows
+// what led there; every temporary output (the report's too) is removed, so every target stays
+// as it was; the returned code is the run's exit code.
+int Runner::end_in_gauge(const GaugeRun *gauge, CallPhase phase, int code, const std::string &what)
 {
     writer_.write_step(cycle_, step_);
     writer_.finish();
-    discard_open_outputs();
-    std::string who = current_gauge_ ? instance_label(current_gauge_->gauge, current_gauge_->number) + " (" +
-                                           current_gauge_->instance.module->path + ")"
-                                     : std::string("a gauge");
+    for (OutputFile *file : {&snapshot_file_, &audio_file_, &report_file_})
+        file->discard();
+    std::string who = gauge ? instance_label(gauge->gauge, gauge->number) + " (" + gauge->instance.module->path + ")"
+                            : std::string("a gauge");
     char when[96];
-    snprintf(when, sizeof when, " during %s at %.3f s (cycle %u)", current_phase_, time_, cycle_);
-    error(code, who + " " + what + when);
-    ExitProcess(code);
-}
-
-// A crash with no gauge call under way: in a module's entry point or while its records were
-// read, or in the bench itself.
-void Runner::fail_outside_gauges(const std::string &what)
-{
-    if (current_gauge_)
-        fail_in_gauge(what, EXIT_GAUGE_CRASHED);
-    if (cycling_) {
-        writer_.write_step(cycle_, step_);
-        writer_.finish();
-    }
-    discard_open_outputs();
-    if (panel_.module_being_read)
-        error(EXIT_GAUGE_CRASHED, *panel_.module_being_read + " " + what + " while its records were read");
-    else
-        error(EXIT_GAUGE_CRASHED, what);
-    ExitProcess(EXIT_GAUGE_CRASHED);
+    snprintf(when, sizeof when, " during %s at %.3f s (cycle %u)", phase_word(phase), time_, cycle_);
+    return error(code, who + " " + what + when);
 }
 
 int Runner::load_scenario()
@@ -196,23 +171,49 @@ TimelineEvent Runner::event(EventKind kind, const GaugeRun *gauge)
     return event;
 }
 
-// The one way into gauge code: a gauge callback with a service code, or a string element's
-// update when `string` is given.
-void Runner::call(GaugeRun &gauge, const char *phase, int32_t service, panel_host::StringElement *string)
+// A call into gauge code has come back (`record`: how it went; none for the modules' unloading,
+// which runs their entry points through the system's loader). Either the run ends here, or the
+// sound calls it made join the step. A gauge that caught the host's exception for an unprovided
+// service and went on has still called it.
+int Runner::after_call(const GaugeRun *gauge, CallPhase phase, const panel_host::CallRecord *record)
 {
-    current_gauge_ = &gauge;
-    current_phase_ = phase;
-    uint32_t broken_before = panel_host::broken_calls();
-    if (string)
-        panel_host::update_string(gauge.instance, *string);
-    else
-        panel_host::call_gauge(gauge.instance, service);
+    if (panel_host::unprovided_calls() != unprovided_before_)
+        return end_in_gauge(gauge, phase, EXIT_UNPROVIDED, unprovided_text(panel_host::last_unprovided_service()));
+    if (record && record->faulted())
+        return end_in_gauge(gauge, phase, EXIT_GAUGE_CRASHED, crash_text(*record));
     // The thunk put the bench's own registers back, but the simulator would have run on with
     // the broken ones and crashed soon after.
-    if (panel_host::broken_calls() != broken_before)
-        fail_in_gauge(broken_register_text(panel_host::last_broken_call()), EXIT_GAUGE_CRASHED);
-    current_gauge_ = 0;
-    sounds_.collect(event(EventKind::Sound, &gauge), phase, step_);
+    if (record && !record->kept())
+        return end_in_gauge(gauge, phase, EXIT_GAUGE_CRASHED, broken_register_text(*record));
+    sounds_.collect(event(EventKind::Sound, gauge), phase, step_);
+    return EXIT_OK;
+}
+
+// The gauge callback with one service code.
+int Runner::call_gauge(GaugeRun &gauge, CallPhase phase, int32_t service)
+{
+    panel_host::CallRecord record;
+    panel_host::call_gauge(gauge.instance, service, 0, &record);
+    return after_call(&gauge, phase, &record);
+}
+
+// One string element's update, and its text when it changed.
+int Runner::update_string(GaugeRun &gauge, size_t index)
+{
+    panel_host::CallRecord record;
+    panel_host::StringElement &string = gauge.instance.strings[index];
+    panel_host::update_string(gauge.instance, string, &record);
+    if (int code = after_call(&gauge, CallPhase::StringUpdate, &record))
+        return code;
+    if (string.text != gauge.texts[index]) {
+        TimelineEvent line = event(EventKind::Text, &gauge);
+        line.element = (int)index;
+        line.old_text = gauge.texts[index];
+        line.new_text = string.text;
+        step_.push_back(line);
+        gauge.texts[index] = string.text;
+    }
+    return EXIT_OK;
 }
 
 int Runner::flush_step(uint32_t cycle)
@@ -290,7 +291,6 @@ int Runner::run_cycles()
 {
     uint32_t cycles = cycle_count(scenario_.end_time);
     int32_t snapshot_at = snapshot_cycle(cycles);
-    cycling_ = true;
 
     // Start: PRE_INITIALIZE for every instance.
     TimelineEvent start = event(EventKind::Start);
@@ -298,7 +298,8 @@ int Runner::run_cycles()
         start.gauges.push_back(instance_label(gauge.gauge, gauge.number));
     step_.push_back(start);
     for (GaugeRun &gauge : panel_.gauges)
-        call(gauge, "initialize", host_contract::SERVICE_PRE_INITIALIZE);
+        if (int code = call_gauge(gauge, CallPhase::Initialize, host_contract::SERVICE_PRE_INITIALIZE))
+            return code;
     if (snapshot_at < 0 && !take_snapshot())
         return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
     if (int code = flush_step(0))
@@ -320,20 +321,13 @@ int Runner::run_cycles()
             step_.push_back(line);
         }
         for (GaugeRun &gauge : panel_.gauges) {
-            call(gauge, "update", host_contract::SERVICE_PRE_UPDATE);
-            for (size_t s = 0; s < gauge.instance.strings.size(); ++s) {
-                call(gauge, "string update", 0, &gauge.instance.strings[s]);
-                const std::string &text = gauge.instance.strings[s].text;
-                if (text != gauge.texts[s]) {
-                    TimelineEvent line = event(EventKind::Text, &gauge);
-                    line.element = (int)s;
-                    line.old_text = gauge.texts[s];
-                    line.new_text = text;
-                    step_.push_back(line);
-                    gauge.texts[s] = text;
-                }
-            }
-            call(gauge, "draw", host_contract::SERVICE_PRE_DRAW);
+            if (int code = call_gauge(gauge, CallPhase::Update, host_contract::SERVICE_PRE_UPDATE))
+                return code;
+            for (size_t s = 0; s < gauge.instance.strings.size(); ++s)
+                if (int code = update_string(gauge, s))
+                    return code;
+            if (int code = call_gauge(gauge, CallPhase::Draw, host_contract::SERVICE_PRE_DRAW))
+                return code;
         }
         if ((int32_t)cycle_ == snapshot_at && !take_snapshot())
             return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
@@ -358,19 +352,19 @@ int Runner::run_cycles()
     time_ = scenario_.end_time;
     for (GaugeRun &gauge : panel_.gauges) {
         step_.push_back(event(EventKind::Kill, &gauge));
-        call(gauge, "kill", host_contract::SERVICE_PRE_KILL);
+        if (int code = call_gauge(gauge, CallPhase::Kill, host_contract::SERVICE_PRE_KILL))
+            return code;
     }
-    current_phase_ = "unload";
     for (panel_host::Module &module : panel_.modules)
         panel_host::unload_module(module);
-    sounds_.collect(event(EventKind::Sound), "unload", step_);
+    if (int code = after_call(0, CallPhase::Unload, 0))
+        return code;
     step_.push_back(event(EventKind::End));
     if (int code = flush_step(cycles))
         return code;
     writer_.finish();
     if (report_)
         report_->finish(scenario_.end_time, cycles);
-    cycling_ = false;
     if (writer_.failed())
         return error(EXIT_RUN_ERROR, "cannot write the timeline (the disk is full or the output was closed)");
     return EXIT_OK;
@@ -387,13 +381,10 @@ int Runner::finish_outputs()
     if (!options_.audio_path.empty()) {
         sounds_.finish(scenario_.end_time);
         std::vector<std::string> warnings;
-        bool written = write_audio_file(sounds_.cues(), scenario_.end_time, sounds_dir_, audio_file_.temporary(),
+        bool written = write_mix_file(sounds_.cues(), scenario_.end_time, sounds_dir_, audio_file_.temporary(),
                                         warnings, reason);
-        for (const std::string &warning : warnings) {
-            fprintf(err_, "gaugebench: %s\n", warning.c_str());
-            if (report_)
-                report_->add_warning(warning.compare(0, 9, "warning: ") == 0 ? warning.substr(9) : warning);
-        }
+        for (const std::string &warning : warnings)
+            warn(warning);
         if (!written)
             return error(EXIT_RUN_ERROR, "cannot write " + options_.audio_path);
     }
@@ -442,8 +433,7 @@ int Runner::run()
     if (!panel_host::use_sound_library("full"))
         return error(EXIT_RUN_ERROR, "the stand-in GaugeSound library is missing (sound\\full beside gaugebench.exe)");
 
-    active_runner = this;
-    panel_host::set_unprovided_service_handler(unprovided_service);
+    unprovided_before_ = panel_host::unprovided_calls();
     std::string message;
     int code = load_modules(options_.modules, panel_, message);
     if (!code)
@@ -456,13 +446,11 @@ int Runner::run()
         sounds_.start();
         code = run_cycles();
     }
-    active_runner = 0;
     return code ? code : finish_outputs();
 }
 
 int run_bench(const Options &options, FILE *out, FILE *err)
 {
-    SetUnhandledExceptionFilter(report_crash);
     Runner runner(options, out, err);
     return runner.run();
 }

@@ -9,8 +9,9 @@
 namespace bench {
 
 // Runs the bench; the timeline goes to `out`, warnings and errors to `err`, one line each.
-// Returns an exit code. A gauge that crashes or calls a missing host service ends the process
-// from inside the call, with the timeline up to it written and every temporary output removed.
+// Returns an exit code. A gauge that crashes, calls a missing host service or breaks a register
+// the host keeps ends the run there, with the timeline up to it written and every temporary
+// output removed.
 int run_bench(const Options &options, FILE *out, FILE *err);
 
 }  // namespace bench

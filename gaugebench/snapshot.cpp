@@ -38,11 +38,11 @@ static StringLook string_look(const void *element)
     return look;
 }
 
-// The module's bitmap 256 as a packed DIB: header, palette, pixels.
+// The module's background bitmap as a packed DIB: header, palette, pixels.
 static const BITMAPINFO *background_bitmap(const panel_host::Instance &instance)
 {
     HMODULE module = instance.module->handle;
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(256), (LPCSTR)RT_BITMAP);
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(BACKGROUND_BITMAP_ID), (LPCSTR)RT_BITMAP);
     if (!resource || SizeofResource(module, resource) < sizeof(BITMAPINFOHEADER))
         return 0;
     HGLOBAL loaded = LoadResource(module, resource);
@@ -164,13 +164,10 @@ bool draw_faces(const std::vector<panel_host::Instance *> &instances, int scale,
     GdiFlush();
     image.width = width;
     image.height = height;
-    image.rgb.resize((size_t)width * height * 3);
-    const uint8_t *bgra = (const uint8_t *)bits;
-    for (size_t i = 0; i < (size_t)width * height; ++i) {
-        image.rgb[i * 3] = bgra[i * 4 + 2];
-        image.rgb[i * 3 + 1] = bgra[i * 4 + 1];
-        image.rgb[i * 3 + 2] = bgra[i * 4];
-    }
+    image.bgr.resize((size_t)width * height * 3);
+    const uint8_t *bgrx = (const uint8_t *)bits;
+    for (size_t i = 0; i < (size_t)width * height; ++i)
+        memcpy(&image.bgr[i * 3], &bgrx[i * 4], 3);
     SelectObject(dc, previous);
     DeleteObject(bitmap);
     DeleteDC(dc);

@@ -1,6 +1,6 @@
-// Draws gauge faces as the host would: bitmap 256 at the root element's position, then each
-// string element's current text in its box, colours and font face. GDI does the drawing, so
-// the font metrics are this system's, not the simulator's.
+// Draws gauge faces as the host would: the background bitmap (host_contract.h) at the root
+// element's position, then each string element's current text in its box, colours and font
+// face. GDI does the drawing, so the font metrics are this system's, not the simulator's.
 #pragma once
 
 #include <stdint.h>
@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "panel_host.h"
+#include "standin_host.h"
 
 namespace bench {
 
+// Three bytes a pixel, blue first: the order the PNG encoder takes, so GDI's pixels are
+// converted once, on their way out of the drawing surface.
 struct Image {
     uint32_t width = 0, height = 0;
-    std::vector<uint8_t> rgb;  // rows top to bottom
+    std::vector<uint8_t> bgr;  // rows top to bottom
 };
 
 // Space around and between faces, in gauge pixels, and the colour shown there.

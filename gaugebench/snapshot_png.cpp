@@ -1,5 +1,5 @@
-// WIC's PNG encoder: one frame of 24-bit pixels, written straight to the file by a WIC stream, or
-// into memory for the report page.
+// WIC's PNG encoder: one frame of the image's 24-bit pixels as they are, written straight to the
+// file by a WIC stream, or into memory for the report page.
 #include "snapshot_png.h"
 
 #include <windows.h>
@@ -23,18 +23,14 @@ static bool encode(const Image &image, IWICImagingFactory *factory, IWICStream *
         FAILED(encoder->CreateNewFrame(frame.out(), options.out())) || FAILED(frame->Initialize(options.object)) ||
         FAILED(frame->SetSize(image.width, image.height)))
         return false;
-    // The encoder takes 24-bit pixels blue first; it may answer with another format, which
-    // would not be ours.
+    // The encoder takes 24-bit pixels blue first, as the image holds them; it may answer with
+    // another format, which would not be ours.
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     if (FAILED(frame->SetPixelFormat(&format)) || !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
         return false;
-    std::vector<uint8_t> bgr(image.rgb.size());
-    for (size_t i = 0; i + 2 < bgr.size(); i += 3) {
-        bgr[i] = image.rgb[i + 2];
-        bgr[i + 1] = image.rgb[i + 1];
-        bgr[i + 2] = image.rgb[i];
-    }
-    return SUCCEEDED(frame->WritePixels(image.height, image.width * 3, (UINT)bgr.size(), bgr.data())) &&
+    // WIC reads the pixels without writing them, whatever its declaration says.
+    BYTE *pixels = const_cast<BYTE *>(image.bgr.data());
+    return SUCCEEDED(frame->WritePixels(image.height, image.width * 3, (UINT)image.bgr.size(), pixels)) &&
            SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
@@ -76,7 +72,7 @@ static bool encode_to_memory(const Image &image, std::vector<uint8_t> &png)
 
 static bool well_formed(const Image &image)
 {
-    return image.width && image.height && image.rgb.size() == (size_t)image.width * image.height * 3;
+    return image.width && image.height && image.bgr.size() == (size_t)image.width * image.height * 3;
 }
 
 bool write_png_file(const Image &image, const std::string &path, std::string &error)

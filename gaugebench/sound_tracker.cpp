@@ -3,22 +3,23 @@
 
 #include <math.h>
 
-#include "panel_host.h"
+#include "standin_host.h"
 
 namespace bench {
 
-static const char *effect_name(uint32_t effect)
+// The journal's effect codes are the stand-in library's; the timeline has its own.
+static SoundEffect effect_of(uint32_t effect)
 {
     switch (effect) {
-    case SOUND_EFFECT_PLAYED_ONCE: return "played once";
-    case SOUND_EFFECT_STARTED_LOOP: return "started loop";
-    case SOUND_EFFECT_ALREADY_PLAYING: return "already playing";
-    case SOUND_EFFECT_STOPPED: return "stopped";
-    case SOUND_EFFECT_NOT_PLAYING: return "not playing";
-    case SOUND_EFFECT_TERMINATED: return "terminated";
-    case SOUND_EFFECT_SET_FULL: return "not started, too many loops";
+    case SOUND_EFFECT_PLAYED_ONCE: return SoundEffect::PlayedOnce;
+    case SOUND_EFFECT_STARTED_LOOP: return SoundEffect::StartedLoop;
+    case SOUND_EFFECT_ALREADY_PLAYING: return SoundEffect::AlreadyPlaying;
+    case SOUND_EFFECT_STOPPED: return SoundEffect::Stopped;
+    case SOUND_EFFECT_NOT_PLAYING: return SoundEffect::NotPlaying;
+    case SOUND_EFFECT_TERMINATED: return SoundEffect::Terminated;
+    case SOUND_EFFECT_SET_FULL: return SoundEffect::SetFull;
     }
-    return "none";
+    return SoundEffect::None;
 }
 
 void SoundTracker::start()
@@ -37,7 +38,7 @@ void SoundTracker::silence_all(double time)
     playing_.clear();
 }
 
-void SoundTracker::collect(const TimelineEvent &stamp, const char *phase, std::vector<TimelineEvent> &events)
+void SoundTracker::collect(const TimelineEvent &stamp, CallPhase phase, std::vector<TimelineEvent> &events)
 {
     std::vector<SOUND_EVENT> entries = panel_host::sound_events(journal_mark_);
     journal_mark_ = panel_host::sound_journal()->event_count;
@@ -50,11 +51,11 @@ void SoundTracker::collect(const TimelineEvent &stamp, const char *phase, std::v
         line.path = sound.path_is_null ? "(null)" : sound.path;
         line.name = sound.name_is_null ? "(null)" : sound.name;
         line.loop = sound.loop;
-        line.effect = effect_name(sound.effect);
+        line.effect = effect_of(sound.effect);
         line.count = sound.count;
         switch (sound.kind) {
         case SOUND_EVENT_PLAY:
-            line.call = "play";
+            line.call = SoundCall::Play;
             // Until something stops it, a one-shot plays to its end and a loop to the run's.
             if (sound.effect == SOUND_EFFECT_PLAYED_ONCE)
                 cues_.push_back({line.path, stamp.time, false, HUGE_VAL});
@@ -65,7 +66,7 @@ void SoundTracker::collect(const TimelineEvent &stamp, const char *phase, std::v
             }
             break;
         case SOUND_EVENT_STOP:
-            line.call = "stop";
+            line.call = SoundCall::Stop;
             if (sound.effect == SOUND_EFFECT_STOPPED) {
                 auto open = open_loops_.find(line.name);
                 if (open != open_loops_.end()) {
@@ -80,14 +81,14 @@ void SoundTracker::collect(const TimelineEvent &stamp, const char *phase, std::v
             }
             break;
         case SOUND_EVENT_TERMINATE:
-            line.call = "terminate";
+            line.call = SoundCall::Terminate;
             silence_all(stamp.time);
             break;
         case SOUND_EVENT_ATTACH:
-            line.call = "load";
+            line.call = SoundCall::Load;
             break;
         case SOUND_EVENT_DETACH:
-            line.call = "unload";  // the library going away silences what it still played
+            line.call = SoundCall::Unload;  // the library going away silences what it still played
             silence_all(stamp.time);
             break;
         default:

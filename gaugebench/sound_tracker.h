@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "mixer.h"
 #include "timeline.h"
-#include "wav_audio.h"
 
 namespace bench {
 
@@ -20,7 +20,7 @@ public:
     void start();
     // The entries since the last call, as sound events stamped with `stamp`'s time, cycle,
     // gauge and instance ("host" when no gauge made the call) and the host call `phase`.
-    void collect(const TimelineEvent &stamp, const char *phase, std::vector<TimelineEvent> &events);
+    void collect(const TimelineEvent &stamp, CallPhase phase, std::vector<TimelineEvent> &events);
     // The run ends at `end_time`: whatever still sounds stops there.
     void finish(double end_time);
     const std::vector<AudioCue> &cues() const { return cues_; }

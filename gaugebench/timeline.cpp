@@ -26,6 +26,46 @@ static const char *kind_name(EventKind kind)
     return "?";
 }
 
+const char *phase_word(CallPhase phase)
+{
+    switch (phase) {
+    case CallPhase::Initialize: return "initialize";
+    case CallPhase::Update: return "update";
+    case CallPhase::StringUpdate: return "string update";
+    case CallPhase::Draw: return "draw";
+    case CallPhase::Kill: return "kill";
+    case CallPhase::Unload: return "unload";
+    }
+    return "?";
+}
+
+static const char *call_word(SoundCall call)
+{
+    switch (call) {
+    case SoundCall::Play: return "play";
+    case SoundCall::Stop: return "stop";
+    case SoundCall::Terminate: return "terminate";
+    case SoundCall::Load: return "load";
+    case SoundCall::Unload: return "unload";
+    }
+    return "?";
+}
+
+static const char *effect_word(SoundEffect effect)
+{
+    switch (effect) {
+    case SoundEffect::None: return "none";
+    case SoundEffect::PlayedOnce: return "played once";
+    case SoundEffect::StartedLoop: return "started loop";
+    case SoundEffect::AlreadyPlaying: return "already playing";
+    case SoundEffect::Stopped: return "stopped";
+    case SoundEffect::NotPlaying: return "not playing";
+    case SoundEffect::Terminated: return "terminated";
+    case SoundEffect::SetFull: return "not started, too many loops";
+    }
+    return "?";
+}
+
 // Quoted as the gauge passed it: backslashes in paths stay single, only quotes and bytes
 // outside printable ASCII are escaped.
 static std::string quoted(const std::string &text)
@@ -47,13 +87,15 @@ static std::string quoted(const std::string &text)
 
 std::string TimelineWriter::call_text(const TimelineEvent &event)
 {
-    if (event.call == "play")
+    switch (event.call) {
+    case SoundCall::Play:
         return "play(" + quoted(event.path) + ", " + quoted(event.name) + ", " + std::to_string(event.loop) + ")";
-    if (event.call == "stop")
-        return "stop(" + quoted(event.name) + ")";
-    if (event.call == "terminate")
-        return "terminate()";
-    return event.call == "load" ? "GaugeSound loaded" : "GaugeSound unloaded";
+    case SoundCall::Stop: return "stop(" + quoted(event.name) + ")";
+    case SoundCall::Terminate: return "terminate()";
+    case SoundCall::Load: return "GaugeSound loaded";
+    case SoundCall::Unload: return "GaugeSound unloaded";
+    }
+    return "?";
 }
 
 static std::string playing_text(const std::vector<std::string> &playing)
@@ -93,16 +135,16 @@ std::string TimelineWriter::text_line(const TimelineEvent &event)
         }
         break;
     case EventKind::Sound:
-        line += who + " " + event.phase + ": " + call_text(event);
-        if (event.call == "load")
+        line += who + " " + phase_word(event.phase) + ": " + call_text(event);
+        if (event.call == SoundCall::Load)
             break;
-        if (event.call == "unload") {
+        if (event.call == SoundCall::Unload) {
             if (event.count)
                 line += ", silencing " + std::to_string(event.count);
             break;
         }
-        line += " -> " + event.effect;
-        if (event.call == "terminate")
+        line += std::string(" -> ") + effect_word(event.effect);
+        if (event.call == SoundCall::Terminate)
             line += " " + std::to_string(event.count);
         line += "; playing: " + playing_text(event.playing);
         break;
@@ -154,19 +196,19 @@ std::string TimelineWriter::json_line(const TimelineEvent &event)
     }
     case EventKind::Sound:
         who();
-        rest["phase"] = event.phase;
-        rest["call"] = event.call;
-        if (event.call == "play") {
+        rest["phase"] = phase_word(event.phase);
+        rest["call"] = call_word(event.call);
+        if (event.call == SoundCall::Play) {
             rest["path"] = event.path;
             rest["name"] = event.name;
             rest["loop"] = event.loop;
         }
-        if (event.call == "stop")
+        if (event.call == SoundCall::Stop)
             rest["name"] = event.name;
-        if (event.call == "terminate" || event.call == "unload")
+        if (event.call == SoundCall::Terminate || event.call == SoundCall::Unload)
             rest["count"] = event.count;
-        if (event.call != "load" && event.call != "unload")
-            rest["effect"] = event.effect;
+        if (event.call != SoundCall::Load && event.call != SoundCall::Unload)
+            rest["effect"] = effect_word(event.effect);
         rest["playing"] = event.playing;
         break;
     case EventKind::Text:
@@ -191,13 +233,16 @@ std::string TimelineWriter::json_line(const TimelineEvent &event)
 
 static bool changes_nothing(const TimelineEvent &event)
 {
-    return event.kind == EventKind::Sound && (event.effect == "already playing" || event.effect == "not playing");
+    return event.kind == EventKind::Sound &&
+           (event.effect == SoundEffect::AlreadyPlaying || event.effect == SoundEffect::NotPlaying);
 }
 
+// A run of repeats is known by what its line says; the summaries of runs that end on one cycle
+// come in the order of these keys.
 static std::string repeat_key(const TimelineEvent &event)
 {
-    return instance_label(event.gauge, event.instance) + "|" + event.phase + "|" + TimelineWriter::call_text(event) +
-           "|" + event.effect;
+    return instance_label(event.gauge, event.instance) + "|" + phase_word(event.phase) + "|" +
+           TimelineWriter::call_text(event) + "|" + effect_word(event.effect);
 }
 
 void TimelineWriter::flush_repeat(const Repeat &repeat)

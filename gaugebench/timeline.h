@@ -1,5 +1,6 @@
 // The run's timeline: what changed on each panel cycle, written as readable text (one line an
 // event) or as JSON Lines. The run hands over one step at a time (start, each cycle, the kill).
+// Events stay typed until a line is written: the words are the writers' alone.
 #pragma once
 
 #include <stdint.h>
@@ -15,23 +16,30 @@
 namespace bench {
 
 enum class EventKind { Start, Set, Sound, Text, Kill, Snapshot, End };
+// The host call a sound call came from; Unload is the modules' unloading after the kills.
+enum class CallPhase { Initialize, Update, StringUpdate, Draw, Kill, Unload };
+// The sound library's entry that was called, or its being loaded or unloaded.
+enum class SoundCall { Play, Stop, Terminate, Load, Unload };
+// What a sound call did to the set of playing sounds; None for a load or an unload.
+enum class SoundEffect { None, PlayedOnce, StartedLoop, AlreadyPlaying, Stopped, NotPlaying, Terminated, SetFull };
 
 struct TimelineEvent {
     EventKind kind;
     uint32_t cycle = 0;
     double time = 0;
-    // Which gauge instance, and in which host call, for sound, text and kill events.
+    // Which gauge instance for sound, text and kill events ("host" for a sound call no gauge made).
     std::string gauge;
     int instance = 0;
-    std::string phase;  // initialize, update, string, draw, kill
     // set
     std::vector<VarSetting> settings;
     double scenario_time = 0;
-    // sound: the library call as its journal saw it, and the loops playing after it
-    std::string call;   // play, stop, terminate, load, unload
+    // sound: the library call as its journal saw it, from which host call, and the loops playing
+    // after it
+    CallPhase phase = CallPhase::Initialize;
+    SoundCall call = SoundCall::Play;
     std::string path, name;
     int loop = 0;
-    std::string effect;
+    SoundEffect effect = SoundEffect::None;
     uint32_t count = 0;  // terminate, unload: loops it silenced
     std::vector<std::string> playing;
     // text
@@ -80,5 +88,7 @@ private:
 };
 
 std::string instance_label(const std::string &gauge, int instance);
+// The host call as the timeline and the messages name it: "initialize", "string update", ...
+const char *phase_word(CallPhase phase);
 
 }  // namespace bench

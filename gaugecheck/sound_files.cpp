@@ -48,10 +48,10 @@ void check_sound_files(const std::string &sim_folder, Findings &findings)
             continue;
         }
         sound_decoder::SoundFileInfo info;
-        std::string reason;
+        sound_decoder::Failure failure;
         std::vector<std::string> warnings;
-        if (!sound_decoder::describe_sound_file(path, info, reason, &warnings)) {
-            findings.problem("sound_file", path, "cannot be played: " + reason, "replace it: " + fix);
+        if (!sound_decoder::describe_sound_file(path, info, failure, &warnings)) {
+            findings.problem("sound_file", path, "cannot be played: " + failure.reason, "replace it: " + fix);
             continue;
         }
         char length[32];

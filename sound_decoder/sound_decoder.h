@@ -11,6 +11,25 @@
 
 namespace sound_decoder {
 
+// Why a sound file cannot be played: the kind for the caller to act on, the reason for people.
+enum class FailureKind {
+    CannotOpen,       // missing, locked or not ours to read
+    CannotRead,       // opened, but its size or its bytes cannot be read
+    NotWave,          // not a RIFF WAVE file
+    NoFormat,         // no fmt chunk
+    NoData,           // no data chunk
+    EmptyData,        // a data chunk with nothing in the file
+    BadFormat,        // a fmt chunk without channels, rate or block size, or a sample layout not read here
+    NoCodec,          // no codec on this system for its format
+    NoConverter,      // the system's PCM converter does not take what the codec gives
+    UndecodableData,  // its codec takes the format but not the data
+};
+
+struct Failure {
+    FailureKind kind = FailureKind::CannotOpen;
+    std::string reason;  // "not a RIFF WAVE file", "no codec on this system for IMA ADPCM", ...
+};
+
 struct SoundFileInfo {
     uint16_t format_tag = 0;   // WAVE_FORMAT_* (the sub-format's tag for WAVE_FORMAT_EXTENSIBLE)
     std::string format_name;   // "PCM", "IMA ADPCM", "MS ADPCM", "A-law", "mu-law", "IEEE float", "GSM 6.10", "MPEG layer-3", or "format 0xNNNN"
@@ -22,11 +41,11 @@ struct SoundFileInfo {
 };
 
 // Walks the RIFF WAVE file with mmio, checks that the system's codecs can decode its format to
-// PCM (ACM) and decodes a first block of its data. On failure returns false and a short reason
-// for the user ("not a RIFF WAVE file", "no fmt chunk", "no codec on this system for IMA ADPCM",
-// "the data chunk is empty", "its codec cannot decode the data", ...). Warnings that do not
-// stop playback (size field past the end of the file, truncated) go to `warnings`.
-bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, std::string &reason, std::vector<std::string> *warnings = nullptr);
+// PCM (ACM) and decodes a first block of its data. On failure returns false and the failure.
+// Warnings that do not stop playback (size field past the end of the file, truncated) go to
+// `warnings`.
+bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, Failure &failure,
+                         std::vector<std::string> *warnings = nullptr);
 
 // A sound file decoded on demand to mono samples (-1..1) at one rate. Only as much of the file
 // is read and converted as the caller asks for, so a file of any size costs what is played.
@@ -37,9 +56,9 @@ public:
     SoundStream(const SoundStream &) = delete;
     SoundStream &operator=(const SoundStream &) = delete;
 
-    // Opens the file and the codecs that take it to 16-bit PCM at `rate`. On failure
-    // returns false and a reason as describe_sound_file gives it.
-    bool open(const std::string &utf8_path, uint32_t rate, std::string &reason, std::vector<std::string> *warnings = nullptr);
+    // Opens the file and the codecs that take it to 16-bit PCM at `rate`. On failure returns
+    // false and the failure.
+    bool open(const std::string &utf8_path, uint32_t rate, Failure &failure, std::vector<std::string> *warnings = nullptr);
     // Up to `count` samples into `samples`; fewer only when the sound has ended.
     size_t read(float *samples, size_t count);
     // Back to the first sample, for a loop. False if the file can no longer be read.

@@ -77,8 +77,9 @@ static bool same_pcm(const WAVEFORMATEX &a, const WAVEFORMATEX &b)
 }
 
 // Sets up the codec (when the file is not PCM) and the PCM converter (when the PCM is not
-// already the mix format). Fills the info on the way; false and a reason when nothing decodes it.
-static bool open_conversions(SoundStream::State &state, std::string &reason)
+// already the mix format). Fills the info on the way; false and the failure when nothing decodes
+// it.
+static bool open_conversions(SoundStream::State &state, Failure &failure)
 {
     const WAVEFORMATEX *format = (const WAVEFORMATEX *)state.layout.format.data();
     SoundFileInfo &info = state.info;
@@ -91,19 +92,17 @@ static bool open_conversions(SoundStream::State &state, std::string &reason)
     info.rate = format->nSamplesPerSec;
     info.bits = format->wBitsPerSample;
     info.data_bytes = state.layout.data_bytes;
-    if (!format->nChannels || !format->nSamplesPerSec || !format->nBlockAlign) {
-        reason = "its fmt chunk gives no channels, rate or block size";
-        return false;
-    }
+    if (!format->nChannels || !format->nSamplesPerSec || !format->nBlockAlign)
+        return fail(failure, FailureKind::BadFormat, "its fmt chunk gives no channels, rate or block size");
     uint32_t sample_bytes = format->nBlockAlign / format->nChannels;
     bool linear = info.format_tag == WAVE_FORMAT_PCM || info.format_tag == WAVE_FORMAT_IEEE_FLOAT;
     if (linear) {
         if (format->nBlockAlign % format->nChannels || sample_bytes < 1 ||
             sample_bytes > (info.format_tag == WAVE_FORMAT_PCM ? 4u : 8u) ||
-            (info.format_tag == WAVE_FORMAT_IEEE_FLOAT && sample_bytes != 4 && sample_bytes != 8)) {
-            reason = "its " + std::to_string(sample_bytes * 8) + "-bit " + info.format_name + " samples are not a layout it can read";
-            return false;
-        }
+            (info.format_tag == WAVE_FORMAT_IEEE_FLOAT && sample_bytes != 4 && sample_bytes != 8))
+            return fail(failure, FailureKind::BadFormat,
+                        "its " + std::to_string(sample_bytes * 8) + "-bit " + info.format_name +
+                            " samples are not a layout it can read");
         info.seconds = (double)info.data_bytes / format->nBlockAlign / format->nSamplesPerSec;
         // The PCM converter takes 8 or 16-bit PCM in one or two channels; anything else is
         // narrowed here to 16-bit, and to mono beyond two channels.
@@ -119,8 +118,7 @@ static bool open_conversions(SoundStream::State &state, std::string &reason)
         if (acmFormatSuggest(0, (WAVEFORMATEX *)format, pcm, (DWORD)suggested.size(), ACM_FORMATSUGGESTF_WFORMATTAG) != 0 ||
             acmStreamOpen(&state.codec.stream, 0, (WAVEFORMATEX *)format, pcm, 0, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
             state.codec.stream = 0;
-            reason = "no codec on this system for " + info.format_name;
-            return false;
+            return fail(failure, FailureKind::NoCodec, "no codec on this system for " + info.format_name);
         }
         state.pcm_format = pcm_format(pcm->nChannels, pcm->nSamplesPerSec, pcm->wBitsPerSample);
     }
@@ -131,9 +129,9 @@ static bool open_conversions(SoundStream::State &state, std::string &reason)
     if (!same_pcm(*pcm, state.mix_format) &&
         acmStreamOpen(&state.converter.stream, 0, (WAVEFORMATEX *)pcm, &state.mix_format, 0, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
         state.converter.stream = 0;
-        reason = "the system's PCM converter does not take " + std::to_string(pcm->wBitsPerSample) + "-bit " +
-                 std::to_string(pcm->nChannels) + "-channel " + std::to_string(pcm->nSamplesPerSec) + " Hz PCM";
-        return false;
+        return fail(failure, FailureKind::NoConverter,
+                    "the system's PCM converter does not take " + std::to_string(pcm->wBitsPerSample) + "-bit " +
+                        std::to_string(pcm->nChannels) + "-channel " + std::to_string(pcm->nSamplesPerSec) + " Hz PCM");
     }
     // Whole blocks per read, at least one.
     state.read_size = std::max<uint32_t>(1, READ_BYTES / format->nBlockAlign) * format->nBlockAlign;
@@ -270,23 +268,21 @@ SoundStream::~SoundStream()
     close_wave_file(state_->file);
 }
 
-bool SoundStream::open(const std::string &utf8_path, uint32_t rate, std::string &reason, std::vector<std::string> *warnings)
+bool SoundStream::open(const std::string &utf8_path, uint32_t rate, Failure &failure, std::vector<std::string> *warnings)
 {
     close_conversions(*state_);
     close_wave_file(state_->file);
     state_.reset(new State);
     state_->rate = rate;
-    if (!open_wave_file(utf8_path, state_->file, reason))
+    if (!open_wave_file(utf8_path, state_->file, failure))
         return false;
-    if (!walk_wave_file(state_->file, state_->layout, reason, warnings) || !open_conversions(*state_, reason)) {
+    if (!walk_wave_file(state_->file, state_->layout, failure, warnings) || !open_conversions(*state_, failure)) {
         close_conversions(*state_);
         close_wave_file(state_->file);
         return false;
     }
-    if (!rewind()) {
-        reason = "cannot read it";
-        return false;
-    }
+    if (!rewind())
+        return fail(failure, FailureKind::CannotRead, "cannot read it");
     return true;
 }
 
@@ -331,20 +327,23 @@ const SoundFileInfo &SoundStream::info() const
     return state_->info;
 }
 
-bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, std::string &reason, std::vector<std::string> *warnings)
+// The rate the first block is decoded at: the mixer's, though any rate proves the same.
+static const uint32_t DESCRIBE_RATE = 22050;
+// Opening only proves a codec takes the format; a first block of samples proves it takes the
+// data. More would make the check cost what a whole file costs.
+static const size_t FIRST_BLOCK_SAMPLES = 4096;
+
+bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, Failure &failure,
+                         std::vector<std::string> *warnings)
 {
     SoundStream stream;
-    bool ok = stream.open(utf8_path, 22050, reason, warnings);
+    bool ok = stream.open(utf8_path, DESCRIBE_RATE, failure, warnings);
     info = stream.info();
     if (!ok)
         return false;
-    // Opening only proves a codec takes the format; a first block of samples proves it takes
-    // the data. More would make the check cost what a whole file costs.
-    float first_block[4096];
-    if (info.data_bytes > 0 && stream.read(first_block, 4096) == 0) {
-        reason = "its codec cannot decode the data";
-        return false;
-    }
+    float first_block[FIRST_BLOCK_SAMPLES];
+    if (info.data_bytes > 0 && stream.read(first_block, FIRST_BLOCK_SAMPLES) == 0)
+        return fail(failure, FailureKind::UndecodableData, "its codec cannot decode the data");
     return true;
 }
 

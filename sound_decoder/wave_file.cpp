@@ -14,21 +14,19 @@ namespace sound_decoder {
 // mmio keeps its file position in a LONG: nothing past 2 GiB can be reached.
 static const uint64_t MMIO_REACH = 0x7FFFFFFF;
 
-bool open_wave_file(const std::string &utf8_path, WaveFile &file, std::string &reason)
+bool open_wave_file(const std::string &utf8_path, WaveFile &file, Failure &failure)
 {
     // The file is opened through the wide API and handed to mmio's DOS handler, so any name
     // Windows allows works whatever mmio does with names itself.
     file.handle = CreateFileW(toolbox::widen(utf8_path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    if (file.handle == INVALID_HANDLE_VALUE) {
-        reason = "cannot open it (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
+    if (file.handle == INVALID_HANDLE_VALUE)
+        return fail(failure, FailureKind::CannotOpen, "cannot open it (error " + std::to_string(GetLastError()) + ")");
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.handle, &size)) {
-        reason = "cannot read its size (error " + std::to_string(GetLastError()) + ")";
+        std::string reason = "cannot read its size (error " + std::to_string(GetLastError()) + ")";
         close_wave_file(file);
-        return false;
+        return fail(failure, FailureKind::CannotRead, reason);
     }
     file.size = (uint64_t)size.QuadPart;
     MMIOINFO info = {};
@@ -36,9 +34,8 @@ bool open_wave_file(const std::string &utf8_path, WaveFile &file, std::string &r
     info.adwInfo[0] = (DWORD)(uintptr_t)file.handle;
     file.mmio = mmioOpenW(0, &info, MMIO_READ | MMIO_ALLOCBUF);
     if (!file.mmio) {
-        reason = "cannot read it (mmio error " + std::to_string(info.wErrorRet) + ")";
         close_wave_file(file);
-        return false;
+        return fail(failure, FailureKind::CannotRead, "cannot read it (mmio error " + std::to_string(info.wErrorRet) + ")");
     }
     return true;
 }
@@ -77,15 +74,13 @@ static void keep_format(WaveFile &file, const MMCKINFO &chunk, WaveLayout &layou
     layout.format = bytes;
 }
 
-bool walk_wave_file(WaveFile &file, WaveLayout &layout, std::string &reason, std::vector<std::string> *warnings)
+bool walk_wave_file(WaveFile &file, WaveLayout &layout, Failure &failure, std::vector<std::string> *warnings)
 {
     layout = WaveLayout();
     MMCKINFO riff = {};
     if (mmioSeek(file.mmio, 0, SEEK_SET) != 0 || mmioDescend(file.mmio, &riff, 0, 0) != MMSYSERR_NOERROR ||
-        riff.ckid != FOURCC_RIFF || riff.fccType != mmioFOURCC('W', 'A', 'V', 'E')) {
-        reason = "not a RIFF WAVE file";
-        return false;
-    }
+        riff.ckid != FOURCC_RIFF || riff.fccType != mmioFOURCC('W', 'A', 'V', 'E'))
+        return fail(failure, FailureKind::NotWave, "not a RIFF WAVE file");
     const FOURCC fmt_id = mmioFOURCC('f', 'm', 't', ' '), data_id = mmioFOURCC('d', 'a', 't', 'a');
     bool have_data = false;
     uint64_t declared = 0;
@@ -113,18 +108,12 @@ bool walk_wave_file(WaveFile &file, WaveLayout &layout, std::string &reason, std
             (id_at(file, end, fmt_id) || id_at(file, end, data_id)))
             at = end;
     }
-    if (layout.format.empty()) {
-        reason = "no fmt chunk";
-        return false;
-    }
-    if (!have_data) {
-        reason = "no data chunk";
-        return false;
-    }
-    if (layout.data_bytes == 0) {
-        reason = "the data chunk is empty";
-        return false;
-    }
+    if (layout.format.empty())
+        return fail(failure, FailureKind::NoFormat, "no fmt chunk");
+    if (!have_data)
+        return fail(failure, FailureKind::NoData, "no data chunk");
+    if (layout.data_bytes == 0)
+        return fail(failure, FailureKind::EmptyData, "the data chunk is empty");
     if (declared > layout.data_bytes && warnings) {
         if (file.size > MMIO_REACH && layout.data_offset + declared > MMIO_REACH)
             warnings->push_back("only its first 2 GB can be read");

@@ -8,7 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "sound_decoder.h"
+
 namespace sound_decoder {
+
+inline bool fail(Failure &failure, FailureKind kind, const std::string &reason)
+{
+    failure.kind = kind;
+    failure.reason = reason;
+    return false;
+}
 
 struct WaveFile {
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -22,8 +31,8 @@ struct WaveLayout {
     uint64_t data_bytes = 0;      // as far as the file holds them
 };
 
-bool open_wave_file(const std::string &utf8_path, WaveFile &file, std::string &reason);
+bool open_wave_file(const std::string &utf8_path, WaveFile &file, Failure &failure);
 void close_wave_file(WaveFile &file);
-bool walk_wave_file(WaveFile &file, WaveLayout &layout, std::string &reason, std::vector<std::string> *warnings);
+bool walk_wave_file(WaveFile &file, WaveLayout &layout, Failure &failure, std::vector<std::string> *warnings);
 
 }  // namespace sound_decoder

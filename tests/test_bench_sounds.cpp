@@ -9,7 +9,7 @@
 #include "files_and_programs.h"
 #include "media_files.h"
 #include "test_support.h"  // windows.h, which the headers below need first
-#include "wav_audio.h"
+#include "mixer.h"
 #include <mmreg.h>
 #include <msacm.h>
 #include <psapi.h>
@@ -129,7 +129,7 @@ DWORD WINAPI run_job(void *job)
                                   std::vector<std::string> &warnings)
 {
     std::string out = in_sounds("render.wav"), error;
-    std::function<bool()> job = [&] { return bench::write_audio_file(cues, length, sounds_folder(), out, warnings, error); };
+    std::function<bool()> job = [&] { return bench::write_mix_file(cues, length, sounds_folder(), out, warnings, error); };
     HANDLE thread = CreateThread(0, 0, run_job, &job, 0, 0);
     if (WaitForSingleObject(thread, 60000) == WAIT_TIMEOUT)
         return ::testing::AssertionFailure() << "still rendering after a minute";

@@ -32,15 +32,18 @@ TEST(BenchPng, WrittenImagesReadBackPixelForPixel)
         Image image;
         image.width = row.width;
         image.height = row.height;
+        std::vector<uint8_t> rgb;  // what reads back; the image holds each pixel blue first
         for (uint32_t i = 0; i < row.width * row.height * 3; ++i)
-            image.rgb.push_back((uint8_t)((seed = seed * 1103515245u + 12345u) >> 16));
+            rgb.push_back((uint8_t)((seed = seed * 1103515245u + 12345u) >> 16));
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            image.bgr.insert(image.bgr.end(), {rgb[i + 2], rgb[i + 1], rgb[i]});
         std::string error;
         ASSERT_TRUE(write_png_file(image, path, error)) << error;
         test_support::Pixels back;
         ASSERT_TRUE(test_support::decode_png(test_support::read_file(path), back));
         EXPECT_EQ(back.width, row.width);
         EXPECT_EQ(back.height, row.height);
-        EXPECT_TRUE(back.rgb == image.rgb) << "pixels differ";
+        EXPECT_TRUE(back.rgb == rgb) << "pixels differ";
     }
     DeleteFileA(path.c_str());
 }
@@ -50,25 +53,25 @@ TEST(BenchTimeline, TextFoldsRepeatedCallsThatChangeNothing)
     FILE *file = tmpfile();
     ASSERT_TRUE(file);
     TimelineWriter writer(file, false, false);
-    auto stop = [](uint32_t cycle, const char *effect) {
+    auto stop = [](uint32_t cycle, SoundEffect effect) {
         TimelineEvent event;
         event.kind = EventKind::Sound;
         event.cycle = cycle;
         event.time = cycle / 18.0;
         event.gauge = "G";
         event.instance = 1;
-        event.phase = "update";
-        event.call = "stop";
+        event.phase = CallPhase::Update;
+        event.call = SoundCall::Stop;
         event.name = "SPBR";
         event.effect = effect;
         return event;
     };
     // Cycles 0-4 repeat a stop that changes nothing; cycle 5 has none; cycle 6 starts again.
     for (uint32_t cycle = 0; cycle < 5; ++cycle)
-        writer.write_step(cycle, {stop(cycle, "not playing")});
+        writer.write_step(cycle, {stop(cycle, SoundEffect::NotPlaying)});
     writer.write_step(5, {});
-    writer.write_step(6, {stop(6, "not playing")});
-    writer.write_step(7, {stop(7, "not playing")});
+    writer.write_step(6, {stop(6, SoundEffect::NotPlaying)});
+    writer.write_step(7, {stop(7, SoundEffect::NotPlaying)});
     writer.finish();
     rewind(file);
     std::vector<std::string> lines;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "panel_host.h"
+#include "standin_host.h"
 
 #define BOOMCUE_FILE "VQT7_Boomcue.gau"
 #define DRAGDRONE_FILE "VQT7_Drag_Drone.gau"

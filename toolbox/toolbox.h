@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "printable.h"  // printable(): the echo of a user's text, shared with the pure cores
+
 namespace toolbox {
 
 // UTF-8 to UTF-16 and back. Invalid UTF-8 becomes U+FFFD; an unpaired surrogate the same.
@@ -31,11 +33,6 @@ std::string file_name(const std::string &path);
 
 // Equal as Windows compares file names: ignoring case over all of Unicode, not only ASCII.
 bool same_text_ignoring_case(const std::string &a, const std::string &b);
-
-// Text from a user's file or command line, fit to echo in a one-line message: control
-// characters escaped (\n, \xNN), cut after `limit` bytes (never inside a UTF-8 sequence)
-// with "..." after.
-std::string printable(const std::string &text, size_t limit = 40);
 
 // Reads a whole file, refusing one larger than `limit` bytes. On failure returns false and a
 // short reason ("cannot open (error 2)", "larger than 16 MB").

@@ -48,10 +48,11 @@ void ReportCollector::cut_loops(const ReportMark &cut)
 // cut by terminate or the library's unloading.
 void ReportCollector::add_sound(const TimelineEvent &event)
 {
-    bool one_shot = event.call == "play" && event.effect == "played once";
-    bool loop_start = event.call == "play" && event.effect == "started loop";
-    bool loop_stop = event.call == "stop" && event.effect == "stopped";
-    bool cut_all = event.call == "unload" || (event.call == "terminate" && event.effect == "terminated");
+    bool one_shot = event.call == SoundCall::Play && event.effect == SoundEffect::PlayedOnce;
+    bool loop_start = event.call == SoundCall::Play && event.effect == SoundEffect::StartedLoop;
+    bool loop_stop = event.call == SoundCall::Stop && event.effect == SoundEffect::Stopped;
+    bool cut_all = event.call == SoundCall::Unload ||
+                   (event.call == SoundCall::Terminate && event.effect == SoundEffect::Terminated);
     if (cut_all) {
         if (!open_loops_.empty())
             cut_loops(mark(event, ""));

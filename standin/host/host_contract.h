@@ -61,6 +61,8 @@ constexpr uint32_t GAUGEHDR_CALLBACK_AT = 84;
 constexpr uint32_t ELEMENT_COMMON_BYTES = 60;
 constexpr uint32_t ELEMENT_TYPE_AT = 0;
 constexpr uint32_t ELEMENT_RESOURCE_ID_AT = 4;
+// The bitmap resource the host draws as a gauge's face, at the root element's position.
+constexpr uint32_t BACKGROUND_BITMAP_ID = 256;
 constexpr uint32_t ELEMENT_POSITION_X_AT = 8;
 constexpr uint32_t ELEMENT_POSITION_Y_AT = 12;
 constexpr uint32_t ELEMENT_GAUGE_HEADER_AT = 32;

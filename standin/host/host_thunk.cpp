@@ -1,8 +1,10 @@
 // The one way the stand-in host calls into gauge code: a thunk that sets the stack's alignment,
-// hands the callee marked callee-saved registers and records what came back (panel_host.h).
-#include "panel_host.h"
+// hands the callee marked callee-saved registers, records what came back, and ends the call in
+// its own exception handler when the callee does not return (standin_host.h).
+#include "standin_host.h"
 
 #include <stddef.h>
+#include <stdio.h>
 
 namespace panel_host {
 
@@ -19,11 +21,27 @@ struct THUNK_FRAME {
     uint32_t handed[SAVED_COUNT];    // 20: EBX ESI EDI EBP, then the thunk's expected ESP at 36
     uint32_t returned[SAVED_COUNT];  // 40
     double result;                   // 60
+    uint32_t fpu_control;            // 68: the x87 control word before the call
+    // Written by the handler alone: the exception that ended the call.
+    uint32_t fault_code, fault_address, fault_detail;
+};
+// The thunk's entry in the thread's exception-handler chain, on its own stack for the length of
+// the call: the system's registration (previous, handler) with the call's frame after it, so the
+// handler finds the call it ends from the registration it is handed, not from a global.
+struct THUNK_GUARD {
+    void *previous;                  // 0
+    const void *handler;             // 4
+    THUNK_FRAME *frame;              // 8
 };
 #pragma pack(pop)
 static_assert(offsetof(THUNK_FRAME, handed) == 20 && offsetof(THUNK_FRAME, returned) == 40 &&
-                  offsetof(THUNK_FRAME, result) == 60,
+                  offsetof(THUNK_FRAME, result) == 60 && offsetof(THUNK_FRAME, fpu_control) == 68,
               "the thunk's offsets");
+static_assert(sizeof(THUNK_GUARD) == 12, "the guard the thunk pushes");
+
+extern "C" EXCEPTION_DISPOSITION __cdecl panel_host_thunk_fault(EXCEPTION_RECORD *exception, void *registration,
+                                                                CONTEXT *context, void *dispatcher);
+extern "C" char panel_host_thunk_resume[];
 
 // The callee may leave EBP or ESP anywhere, so the thunk keeps its own frame and the frame's
 // address in memory (one host thread, no nested calls through it), not in a register.
@@ -41,6 +59,11 @@ __asm__(
     "  pushl %esi\n"
     "  pushl %edi\n"
     "  movl 8(%ebp), %eax\n"
+    "  pushl %eax\n"                  // the guard at -24(%ebp): frame, handler, previous
+    "  pushl $_panel_host_thunk_fault\n"
+    "  pushl %fs:0\n"
+    "  movl %esp, %fs:0\n"
+    "  fnstcw 68(%eax)\n"
     "  movl %ebp, panel_host_thunk_ebp\n"
     "  movl %eax, panel_host_thunk_frame\n"
     "  andl $-16, %esp\n"
@@ -75,15 +98,59 @@ __asm__(
     "  fstpl 60(%ecx)\n"
     "3:\n"
     "  movl panel_host_thunk_ebp, %ebp\n"
+    "  movl -24(%ebp), %ecx\n"       // the guard leaves the chain, with any the callee left
+    "  movl %ecx, %fs:0\n"
     "  leal -12(%ebp), %esp\n"
     "  popl %edi\n"
     "  popl %esi\n"
     "  popl %ebx\n"
     "  popl %ebp\n"
-    "  ret\n");
+    "  ret\n"
+    // Where the handler resumes a call that did not return: the callee's stack, direction flag
+    // and x87 registers are left behind, the control word put back as it was.
+    ".globl _panel_host_thunk_resume\n"
+    "_panel_host_thunk_resume:\n"
+    "  cld\n"
+    "  movl panel_host_thunk_frame, %ecx\n"
+    "  fninit\n"
+    "  fldcw 68(%ecx)\n"
+    "  jmp 3b\n");
+
+// Any exception the callee leaves unhandled ends its call: noted in the frame, and the thread
+// resumes in the thunk, which returns as from a call that returned. An unwind passing through
+// (someone else's) is not ours to stop.
+extern "C" EXCEPTION_DISPOSITION __cdecl panel_host_thunk_fault(EXCEPTION_RECORD *exception, void *registration,
+                                                                CONTEXT *context, void *)
+{
+    if (exception->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+        return ExceptionContinueSearch;
+    THUNK_FRAME *frame = ((THUNK_GUARD *)registration)->frame;
+    frame->fault_code = exception->ExceptionCode;
+    frame->fault_address = (uint32_t)(uintptr_t)exception->ExceptionAddress;
+    frame->fault_detail = exception->NumberParameters ? (uint32_t)exception->ExceptionInformation[0] : 0;
+    context->Eip = (DWORD)(uintptr_t)panel_host_thunk_resume;
+    context->Esp = (DWORD)(uintptr_t)registration;  // inside the thunk's own frame
+    return ExceptionContinueExecution;
+}
 
 static uint32_t broken_call_count;
 static CallRecord last_broken;
+
+// For callers that do not look at the record: a call that did not return ends the process, as
+// the exception would have.
+[[noreturn]] static void end_process_after(const CallRecord &record)
+{
+    if (record.fault_code == UNPROVIDED_SERVICE_EXCEPTION)
+        fprintf(stderr,
+                "error: the gauge called the host service at byte %u of PANELS, which this host does not provide "
+                "(only the variable fetch at byte %u is)\n",
+                record.fault_detail, PANELS_FETCH_VAR_AT);
+    else
+        fprintf(stderr, "error: the gauge crashed: exception 0x%08X at address 0x%08X\n", record.fault_code,
+                record.fault_address);
+    fflush(stderr);
+    ExitProcess(record.fault_code == UNPROVIDED_SERVICE_EXCEPTION ? 3 : 4);
+}
 
 double call_routine(const void *routine, const uint32_t *args, uint32_t count, uint32_t stack_mod16,
                     bool fpu_result, CallRecord *record)
@@ -93,12 +160,17 @@ double call_routine(const void *routine, const uint32_t *args, uint32_t count, u
     ++serial;
     THUNK_FRAME frame = {routine, args, count, stack_mod16 & 12u, fpu_result,
                          {0xB0000000u | serial, 0x51000000u | serial, 0xD1000000u | serial, 0xE8000000u | serial, 0},
-                         {0, 0, 0, 0, 0}, 0.0};
+                         {0, 0, 0, 0, 0}, 0.0, 0, 0, 0, 0};
     panel_host_thunk(&frame);
     CallRecord result;
     memcpy(result.handed, frame.handed, sizeof result.handed);
     memcpy(result.returned, frame.returned, sizeof result.returned);
-    if (!result.kept()) {
+    result.fault_code = frame.fault_code;
+    result.fault_address = frame.fault_address;
+    result.fault_detail = frame.fault_detail;
+    if (result.faulted() && !record)
+        end_process_after(result);
+    if (!result.faulted() && !result.kept()) {
         ++broken_call_count;
         last_broken = result;
     }

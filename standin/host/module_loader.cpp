@@ -1,10 +1,10 @@
 // Loading a gauge module the way the host does, but safely: the file's headers are checked
 // before the loader sees it, and every record the host will read through a pointer is checked
 // to lie inside the mapped image before anything reads it.
-#include "panel_host.h"
+#include "standin_host.h"
 
 #include <stdio.h>
-#include <string.h>
+#include <stddef.h>
 
 #include "toolbox.h"
 
@@ -21,36 +21,39 @@ static bool check_image(const std::string &path, std::string &error)
         error = path + ": cannot open the file";
         return false;
     }
-    unsigned char dos[64] = {0};
-    unsigned char pe[24] = {0};
+    // The DOS header, then the signature and file header at its e_lfanew: the first 24 bytes of
+    // IMAGE_NT_HEADERS, the same for 32 and 64-bit images.
+    IMAGE_DOS_HEADER dos = {};
+    struct {
+        DWORD signature;
+        IMAGE_FILE_HEADER file;
+    } pe = {};
+    static_assert(sizeof pe == offsetof(IMAGE_NT_HEADERS32, OptionalHeader), "signature and file header");
     DWORD dos_read = 0, pe_got = 0;
-    uint32_t pe_offset = 0;
-    bool dos_ok = ReadFile(file, dos, sizeof dos, &dos_read, 0) && dos_read == sizeof dos;
-    if (dos_ok)
-        memcpy(&pe_offset, dos + 60, 4);
-    bool pe_read = dos_ok && pe_offset < (1u << 20) &&
-                   SetFilePointer(file, (LONG)pe_offset, 0, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-                   ReadFile(file, pe, sizeof pe, &pe_got, 0) && pe_got == sizeof pe;
+    bool dos_ok = ReadFile(file, &dos, sizeof dos, &dos_read, 0) && dos_read == sizeof dos;
+    bool pe_read = dos_ok && dos.e_lfanew >= 0 && dos.e_lfanew < (1 << 20) &&
+                   SetFilePointer(file, dos.e_lfanew, 0, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+                   ReadFile(file, &pe, sizeof pe, &pe_got, 0) && pe_got == sizeof pe;
     CloseHandle(file);
-    if (dos_read < 2 || dos[0] != 'M' || dos[1] != 'Z' || !pe_read || memcmp(pe, "PE\0\0", 4) != 0) {
+    if (dos_read < 2 || dos.e_magic != IMAGE_DOS_SIGNATURE || !pe_read || pe.signature != IMAGE_NT_SIGNATURE) {
         error = path + ": not a Windows module (no MZ/PE header)";
         return false;
     }
-    uint16_t machine, characteristics;
-    memcpy(&machine, pe + 4, 2);
-    memcpy(&characteristics, pe + 22, 2);
-    if (machine != 0x014C) {
+    if (pe.file.Machine != IMAGE_FILE_MACHINE_I386) {
         char text[96];
-        snprintf(text, sizeof text, ": not a 32-bit x86 module (machine 0x%04X)", machine);
+        snprintf(text, sizeof text, ": not a 32-bit x86 module (machine 0x%04X)", pe.file.Machine);
         error = path + text;
         return false;
     }
-    if (!(characteristics & 0x2000)) {
+    if (!(pe.file.Characteristics & IMAGE_FILE_DLL)) {
         error = path + ": not a DLL (a program, not a gauge module)";
         return false;
     }
     return true;
 }
+
+// The unit of VirtualQuery's answers on x86.
+constexpr uintptr_t PAGE_BYTES = 0x1000;
 
 // The module's mapped image, as the loader laid it out: every record the host reads through a
 // pointer must lie inside it and be readable, or the host would fault reading a broken module.
@@ -62,7 +65,7 @@ struct MappedImage {
         if (at < base || at - base > size || bytes > size - (at - base))
             return false;
         // Every page of the range committed and readable (a section may be mapped without access).
-        for (uintptr_t page = at & ~(uintptr_t)0xFFF; page < at + bytes; page += 0x1000) {
+        for (uintptr_t page = at & ~(PAGE_BYTES - 1); page < at + bytes; page += PAGE_BYTES) {
             MEMORY_BASIC_INFORMATION info;
             if (!VirtualQuery((void *)page, &info, sizeof info) || info.State != MEM_COMMIT ||
                 (info.Protect & (PAGE_NOACCESS | PAGE_GUARD)) || info.Protect == 0)
@@ -101,6 +104,7 @@ static std::string address_text(const void *address)
 // each element, so lists that name one element twice, nested, would double the visits at every
 // level; real gauges have a handful of elements.
 constexpr uint32_t ELEMENT_VISIT_LIMIT = 1024;
+constexpr int ELEMENT_DEPTH_LIMIT = 64;
 
 // Walks an element tree as make_instance will, checking each record before reading it. The
 // depth limit also stops a list that leads back to an element above it; `visits` counts down
@@ -110,8 +114,9 @@ static bool check_elements(const MappedImage &image, const void *element, int de
 {
     if (!element)
         return true;
-    if (depth > 64) {
-        error = "its element tree is deeper than 64 (a list that leads back into itself?)";
+    if (depth > ELEMENT_DEPTH_LIMIT) {
+        error = "its element tree is deeper than " + std::to_string(ELEMENT_DEPTH_LIMIT) +
+                " (a list that leads back into itself?)";
         return false;
     }
     if (visits == 0) {
@@ -179,13 +184,50 @@ static bool check_records(HMODULE handle, const void *linkage, const void *impor
     }
 }
 
-bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable, bool *refused)
+// The loader catches a fault in a module's entry point and only says the load failed; a handler
+// that sees every exception first notes the fault, so the message can say what happened. It is
+// installed for one load only and keeps the first error it sees (not notices or C++ throws): the
+// host is one per process, as its service table is.
+static DWORD entry_fault_code;
+static void *entry_fault_address;
+// What a C++ throw raises: a library's own error handling, not a crash.
+constexpr DWORD CPP_EXCEPTION_CODE = 0xE06D7363;
+constexpr DWORD ERROR_SEVERITY_BITS = 0xC0000000;
+
+static LONG WINAPI note_entry_fault(EXCEPTION_POINTERS *pointers)
+{
+    DWORD code = pointers->ExceptionRecord->ExceptionCode;
+    if (!entry_fault_code && (code & ERROR_SEVERITY_BITS) == ERROR_SEVERITY_BITS && code != CPP_EXCEPTION_CODE) {
+        entry_fault_code = code;
+        entry_fault_address = pointers->ExceptionRecord->ExceptionAddress;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// LoadLibraryExW with the entry point watched. A fault that something handled along the way
+// counts only if the loader then refuses the module.
+static HMODULE load_watching_entry(const std::wstring &full_path, DWORD &fault_code, void *&fault_address)
+{
+    entry_fault_code = 0;
+    entry_fault_address = 0;
+    void *watch = AddVectoredExceptionHandler(1, note_entry_fault);
+    HMODULE handle = LoadLibraryExW(full_path.c_str(), 0, LOAD_WITH_ALTERED_SEARCH_PATH);
+    DWORD load_error = GetLastError();
+    if (watch)
+        RemoveVectoredExceptionHandler(watch);
+    fault_code = entry_fault_code;
+    fault_address = entry_fault_address;
+    SetLastError(load_error);
+    return handle;
+}
+
+bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable, bool *entry_crashed)
 {
     module = Module();
     if (unreadable)
         *unreadable = false;
-    if (refused)
-        *refused = false;
+    if (entry_crashed)
+        *entry_crashed = false;
     if (!check_image(path, error))
         return false;
     std::wstring full_path = toolbox::full_path_w(path);
@@ -193,13 +235,19 @@ bool load_module(const std::string &path, Module &module, std::string &error, bo
         error = path + ": cannot resolve the path";
         return false;
     }
-    HMODULE handle = LoadLibraryExW(full_path.c_str(), 0, LOAD_WITH_ALTERED_SEARCH_PATH);
+    DWORD fault_code;
+    void *fault_address;
+    HMODULE handle = load_watching_entry(full_path, fault_code, fault_address);
     if (!handle) {
-        char text[64];
-        snprintf(text, sizeof text, ": the loader refused it (error %lu)", GetLastError());
+        char text[128];
+        if (fault_code)
+            snprintf(text, sizeof text, " crashed in its entry point: exception 0x%08lX at address %p",
+                     (unsigned long)fault_code, fault_address);
+        else
+            snprintf(text, sizeof text, ": the loader refused it (error %lu)", GetLastError());
         error = path + text;
-        if (refused)
-            *refused = true;
+        if (entry_crashed)
+            *entry_crashed = fault_code != 0;
         return false;
     }
     auto linkage = (GAUGE_LINKAGE *)GetProcAddress(handle, LINKAGE_EXPORT);

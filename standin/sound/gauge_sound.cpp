@@ -134,7 +134,9 @@ static_assert(std::is_same_v<decltype(&GaugeStopSound), host_contract::sound_sto
 static_assert(std::is_same_v<decltype(&TerminateSounds), host_contract::sound_terminate>, "terminate entry");
 #endif
 
-// For hosts that load the library themselves: the journal this library writes to.
+// The journal this library writes to. The stand-in host opens the same mapping by name
+// (sound_journal_open) and never calls this: the export is what tells the stand-in from the
+// real library (gaugecheck looks for it).
 SOUND_EXPORT SOUND_JOURNAL *__cdecl GaugeSoundJournal(void)
 {
     return journal;

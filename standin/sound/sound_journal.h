@@ -40,8 +40,9 @@ struct SOUND_EVENT {
     uint32_t kind;
     uint32_t effect;
     int32_t loop;
-    uint32_t count;              // terminate: loops stopped; attach/detach: 0
-    uint32_t stack_mod16;        // the caller's stack pointer mod 16 at the call (return address pushed)
+    uint32_t count;              // terminate: loops stopped; detach: loops its unloading silenced; attach: 0
+    uint32_t stack_mod16;        // the caller's stack pointer mod 16 at the call (return address pushed); 0 for
+                                 // attach and detach
     uint8_t path_is_null;
     uint8_t name_is_null;
     uint8_t path_truncated;

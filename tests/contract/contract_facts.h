@@ -1,6 +1,7 @@
 // One fact of the host/module contract as one side describes it: what, and its value as text.
 // The module's side (contract_module_side.cpp) reads the modules' headers, the host's side
-// (contract_host_side.cpp) the stand-in host's; neither file includes the other's headers.
+// (contract_host_side.cpp) the stand-in host's; the build gives each only its own side's headers
+// (contract/CMakeLists.txt).
 #pragma once
 
 #include <stdint.h>

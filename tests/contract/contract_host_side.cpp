@@ -47,6 +47,7 @@ std::vector<ContractFact> host_side_facts()
 
         fact("element type at", ELEMENT_TYPE_AT),
         fact("element resource at", ELEMENT_RESOURCE_ID_AT),
+        fact("background bitmap resource", BACKGROUND_BITMAP_ID),
         fact("element x at", ELEMENT_POSITION_X_AT),
         fact("element y at", ELEMENT_POSITION_Y_AT),
         fact("element gauge header at", ELEMENT_GAUGE_HEADER_AT),

@@ -46,6 +46,7 @@ std::vector<ContractFact> module_side_facts()
 
         fact("element type at", offsetof(ELEMENT_HEADER, element_type)),
         fact("element resource at", offsetof(ELEMENT_HEADER, resource_id)),
+        fact("background bitmap resource", GAUGE_BACKGROUND_BITMAP),
         fact("element x at", offsetof(ELEMENT_HEADER, position_x)),
         fact("element y at", offsetof(ELEMENT_HEADER, position_y)),
         fact("element gauge header at", offsetof(ELEMENT_HEADER, gauge_header)),

@@ -147,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         event.kind = EventKind::Sound;
         event.gauge = input.text();
         event.instance = input.byte() % 17;
-        event.phase = "update";
+        event.phase = CallPhase::Update;
         switch (op % 8) {
         case 0:
         case 1:
@@ -155,19 +155,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             event.settings.push_back({input.byte() % 6u, op % 8 == 1, input.bits(), input.text()});
             break;
         case 2:
-            event.call = "play", event.effect = "played once", event.path = input.text();
+            event.call = SoundCall::Play, event.effect = SoundEffect::PlayedOnce, event.path = input.text();
             break;
         case 3:
-            event.call = "play", event.effect = "started loop", event.name = input.text(), event.path = input.text();
+            event.call = SoundCall::Play, event.effect = SoundEffect::StartedLoop, event.name = input.text();
+            event.path = input.text();
             break;
         case 4:
-            event.call = "stop", event.effect = input.byte() & 1 ? "stopped" : "not playing", event.name = input.text();
+            event.call = SoundCall::Stop, event.name = input.text();
+            event.effect = input.byte() & 1 ? SoundEffect::Stopped : SoundEffect::NotPlaying;
             break;
         case 5:
-            event.call = "terminate", event.effect = "terminated";
+            event.call = SoundCall::Terminate, event.effect = SoundEffect::Terminated;
             break;
         case 6:
-            event.call = "unload";
+            event.call = SoundCall::Unload;
             break;
         case 7:
             event.kind = EventKind::Text;

@@ -25,8 +25,8 @@ TimelineEvent at(EventKind kind, uint32_t cycle)
     return event;
 }
 
-TimelineEvent sound(uint32_t cycle, const char *gauge, const char *phase, const char *call, const char *path,
-                    const char *name, const char *effect, std::vector<std::string> playing = {})
+TimelineEvent sound(uint32_t cycle, const char *gauge, CallPhase phase, SoundCall call, const char *path,
+                    const char *name, SoundEffect effect, std::vector<std::string> playing = {})
 {
     TimelineEvent event = at(EventKind::Sound, cycle);
     event.gauge = gauge;
@@ -35,7 +35,7 @@ TimelineEvent sound(uint32_t cycle, const char *gauge, const char *phase, const 
     event.call = call;
     event.path = path;
     event.name = name;
-    event.loop = strcmp(effect, "started loop") == 0 || strcmp(effect, "already playing") == 0;
+    event.loop = effect == SoundEffect::StartedLoop || effect == SoundEffect::AlreadyPlaying;
     event.effect = effect;
     event.playing = playing;
     return event;
@@ -45,16 +45,24 @@ TEST(ReportCollector, LoopsAreCutWhereStoppedTerminatedOrAtTheEndAndOneShotsKeep
 {
     ReportCollector collector;
     const char *brake = "sound\\QX\\Speed_Brake.wav", *cue = "sound\\QX\\Supersonic.wav";
-    collector.add_step(0, {sound(0, "Drag", "update", "play", brake, "SPBR", "started loop", {"SPBR"})});
-    collector.add_step(1, {sound(1, "Drag", "update", "play", brake, "SPBR", "already playing", {"SPBR"})});
-    collector.add_step(18, {sound(18, "VQT7_Boomcue", "string update", "play", cue, "", "played once", {"SPBR"})});
-    collector.add_step(36, {sound(36, "Drag", "update", "stop", "", "SPBR", "stopped")});
-    collector.add_step(37, {sound(37, "Drag", "update", "stop", "", "SPBR", "not playing")});
-    collector.add_step(54, {sound(54, "Drag", "update", "play", brake, "SPBR", "started loop", {"SPBR"})});
-    TimelineEvent terminate = sound(72, "VQT7_Boomcue", "kill", "terminate", "", "", "terminated");
+    collector.add_step(0, {sound(0, "Drag", CallPhase::Update, SoundCall::Play,
+        brake, "SPBR", SoundEffect::StartedLoop, {"SPBR"})});
+    collector.add_step(1, {sound(1, "Drag", CallPhase::Update, SoundCall::Play,
+        brake, "SPBR", SoundEffect::AlreadyPlaying, {"SPBR"})});
+    collector.add_step(18, {sound(18, "VQT7_Boomcue", CallPhase::StringUpdate, SoundCall::Play,
+        cue, "", SoundEffect::PlayedOnce, {"SPBR"})});
+    collector.add_step(36, {sound(36, "Drag", CallPhase::Update, SoundCall::Stop,
+        "", "SPBR", SoundEffect::Stopped)});
+    collector.add_step(37, {sound(37, "Drag", CallPhase::Update, SoundCall::Stop,
+        "", "SPBR", SoundEffect::NotPlaying)});
+    collector.add_step(54, {sound(54, "Drag", CallPhase::Update, SoundCall::Play,
+        brake, "SPBR", SoundEffect::StartedLoop, {"SPBR"})});
+    TimelineEvent terminate = sound(72, "VQT7_Boomcue", CallPhase::Kill, SoundCall::Terminate,
+        "", "", SoundEffect::Terminated);
     terminate.count = 1;
     collector.add_step(72, {terminate});
-    collector.add_step(90, {sound(90, "Drag", "update", "play", brake, "SPBR", "started loop", {"SPBR"})});
+    collector.add_step(90, {sound(90, "Drag", CallPhase::Update, SoundCall::Play,
+        brake, "SPBR", SoundEffect::StartedLoop, {"SPBR"})});
     collector.finish(6.0, 108);
     const ReportRecord &record = collector.record();
 
@@ -94,7 +102,8 @@ TEST(ReportCollector, TableFoldsRepeatsAsTheTextTimelineDoes)
 {
     ReportCollector collector;
     for (uint32_t cycle = 0; cycle < 5; ++cycle)
-        collector.add_step(cycle, {sound(cycle, "G", "update", "stop", "", "SPBR", "not playing")});
+        collector.add_step(cycle, {sound(cycle, "G", CallPhase::Update, SoundCall::Stop,
+            "", "SPBR", SoundEffect::NotPlaying)});
     collector.add_step(5, {at(EventKind::End, 5)});
     collector.finish(5 / 18.0, 5);
     const std::vector<std::string> &table = collector.record().table;

@@ -1,6 +1,6 @@
 // The mixer: a second of output at a time, each cue's sound read from the decoder only as far
 // as the cue plays, so a long file in a short run costs what the run plays of it.
-#include "wav_audio.h"
+#include "mixer.h"
 
 #include <string.h>
 #include <windows.h>
@@ -14,10 +14,10 @@
 
 namespace bench {
 
-static const size_t BLOCK_FRAMES = AUDIO_RATE;
+static const size_t BLOCK_FRAMES = MIX_RATE;
 // A sound that ends within this many frames is decoded once and kept; a longer one is streamed
 // by every cue that plays it.
-static const size_t KEPT_FRAMES = 5 * AUDIO_RATE;
+static const size_t KEPT_FRAMES = 5 * MIX_RATE;
 
 struct Sound {
     std::string file;
@@ -40,7 +40,7 @@ static size_t frame_at(double seconds)
 {
     if (!(seconds < 1e9))
         return SIZE_MAX;  // never
-    return seconds <= 0 ? 0 : (size_t)llround(seconds * AUDIO_RATE);
+    return seconds <= 0 ? 0 : (size_t)llround(seconds * MIX_RATE);
 }
 
 // Opens the sound once: one warning if it cannot play or plays with a fault, and the whole of it
@@ -48,18 +48,18 @@ static size_t frame_at(double seconds)
 static void load_sound(Sound &sound, std::vector<std::string> &warnings)
 {
     sound_decoder::SoundStream stream;
-    std::string reason;
+    sound_decoder::Failure failure;
     std::vector<std::string> faults;
-    if (!stream.open(sound.file, AUDIO_RATE, reason, &faults)) {
+    if (!stream.open(sound.file, MIX_RATE, failure, &faults)) {
         // A file that is not there, or locked, keeps the short message it always had.
-        if (reason.compare(0, 11, "cannot open") == 0)
-            warnings.push_back("warning: cannot open sound file " + sound.file + ": it stays silent");
+        if (failure.kind == sound_decoder::FailureKind::CannotOpen)
+            warnings.push_back("cannot open sound file " + sound.file + ": it stays silent");
         else
-            warnings.push_back("warning: cannot play sound file " + sound.file + " (" + reason + "): it stays silent");
+            warnings.push_back("cannot play sound file " + sound.file + " (" + failure.reason + "): it stays silent");
         return;
     }
     for (const std::string &fault : faults)
-        warnings.push_back("warning: sound file " + sound.file + ": " + fault + "; it plays what is there");
+        warnings.push_back("sound file " + sound.file + ": " + fault + "; it plays what is there");
     sound.playable = true;
     sound.samples.resize(KEPT_FRAMES + 1);
     size_t got = stream.read(sound.samples.data(), sound.samples.size());
@@ -105,7 +105,7 @@ static size_t play_voice(Voice &voice, float *mix, size_t from, size_t to, std::
 
 static void put_header(uint8_t *header, uint32_t data_bytes)
 {
-    const uint32_t fields[] = {36 + data_bytes, 16, 1 | 1 << 16, AUDIO_RATE, AUDIO_RATE * 2, 2 | 16 << 16, data_bytes};
+    const uint32_t fields[] = {36 + data_bytes, 16, 1 | 1 << 16, MIX_RATE, MIX_RATE * 2, 2 | 16 << 16, data_bytes};
     memcpy(header, "RIFF", 4);
     memcpy(header + 8, "WAVEfmt ", 8);
     memcpy(header + 36, "data", 4);
@@ -114,8 +114,8 @@ static void put_header(uint8_t *header, uint32_t data_bytes)
         memcpy(header + offsets[i], &fields[i], 4);
 }
 
-bool write_audio_file(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir, const std::string &path,
-                      std::vector<std::string> &warnings, std::string &error)
+bool write_mix_file(const std::vector<AudioCue> &cues, double length, const std::string &sounds_dir, const std::string &path,
+                    std::vector<std::string> &warnings, std::string &error)
 {
     std::map<std::string, Sound> sounds;  // by the path the gauges gave
     std::vector<Voice> voices;
@@ -136,7 +136,7 @@ bool write_audio_file(const std::vector<AudioCue> &cues, double length, const st
         error = "cannot write " + path;
         return false;
     }
-    uint8_t header[44] = {};
+    uint8_t header[MIX_HEADER_BYTES] = {};
     DWORD written = 0;
     bool ok = WriteFile(file, header, sizeof header, &written, 0) && written == sizeof header;
     std::vector<float> mix(BLOCK_FRAMES), scratch;
@@ -160,8 +160,8 @@ bool write_audio_file(const std::vector<AudioCue> &cues, double length, const st
             }
             if (!voice.sound->kept && !voice.stream) {
                 voice.stream.reset(new sound_decoder::SoundStream);
-                std::string reason;
-                if (!voice.stream->open(voice.sound->file, AUDIO_RATE, reason)) {
+                sound_decoder::Failure failure;
+                if (!voice.stream->open(voice.sound->file, MIX_RATE, failure)) {
                     voice.done = true;
                     continue;
                 }

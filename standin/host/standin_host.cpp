@@ -1,10 +1,9 @@
 // The stand-in panel host: its service table, the panel variables, gauge instances driven in
 // the host's order, and the sound journal. Loading modules is module_loader.cpp.
-#include "panel_host.h"
+#include "standin_host.h"
 
 #include "toolbox.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <map>
@@ -14,7 +13,7 @@ namespace panel_host {
 
 static std::map<uint32_t, uint64_t> var_values;
 static std::vector<Fetch> fetch_log;
-static UnprovidedServiceHandler unprovided_handler;
+static uint32_t unprovided_call_count, last_unprovided_offset;
 
 using namespace host_contract;
 
@@ -28,26 +27,23 @@ void HOST_CONTRACT_HOST_CALL fetch_var(void *var)
     write_at<uint64_t>(var, MODULE_VAR_VALUE_AT, found == var_values.end() ? 0 : found->second);
 }
 
-static void report_unprovided(uint32_t byte_offset)
+// Noted before the exception is raised, so that a gauge which catches it and goes on is still
+// seen to have called the service.
+static void raise_unprovided(uint32_t byte_offset)
 {
-    if (unprovided_handler) {
-        unprovided_handler(byte_offset);
-        return;
-    }
-    fprintf(stderr,
-            "error: the gauge called the host service at byte %u of PANELS, which this host does "
-            "not provide (only the variable fetch at byte 160 is)\n",
-            byte_offset);
-    fflush(stderr);
-    ExitProcess(3);
+    ++unprovided_call_count;
+    last_unprovided_offset = byte_offset;
+    ULONG_PTR detail = byte_offset;
+    RaiseException(UNPROVIDED_SERVICE_EXCEPTION, 0, 1, &detail);
 }
 
 // One stub per slot, so the report can name the slot. The arguments are unknown, so a stub
-// never returns to the gauge unless a test's handler lets it (cdecl: the caller cleans up).
+// returns to the gauge only when the gauge's own handler goes on from the exception (cdecl:
+// the caller cleans up).
 template <uint32_t SLOT>
 static void __cdecl unprovided_service(void)
 {
-    report_unprovided(SLOT * 4);
+    raise_unprovided(SLOT * 4);
 }
 
 template <uint32_t... SLOTS>
@@ -73,9 +69,14 @@ PANELS *panels()
     return (PANELS *)panels_table();
 }
 
-void set_unprovided_service_handler(UnprovidedServiceHandler handler)
+uint32_t unprovided_calls()
 {
-    unprovided_handler = handler;
+    return unprovided_call_count;
+}
+
+uint32_t last_unprovided_service()
+{
+    return last_unprovided_offset;
 }
 
 void set_var(uint32_t token, double value)
@@ -128,9 +129,9 @@ Instance make_instance(Module &module, size_t gauge_index)
     return instance;
 }
 
-void call_gauge(Instance &instance, int32_t service_id, uint32_t extra_data)
+void call_gauge(Instance &instance, int32_t service_id, uint32_t extra_data, CallRecord *record)
 {
-    call_gauge_at(instance.gauge, service_id, extra_data, instance.stack_mod16);
+    call_gauge_at(instance.gauge, service_id, extra_data, instance.stack_mod16, record);
 }
 
 void initialize(Instance &instance)
@@ -138,14 +139,14 @@ void initialize(Instance &instance)
     call_gauge(instance, SERVICE_PRE_INITIALIZE);
 }
 
-double update_string(Instance &instance, StringElement &string)
+double update_string(Instance &instance, StringElement &string, CallRecord *record)
 {
     ELEMENT_STRING *element = string.element;
     for (uint32_t i = 0; i < STRING_SOURCE_VAR_COUNT; ++i)
         fetch_var((uint8_t *)element + STRING_SOURCE_VARS_AT + i * MODULE_VAR_BYTES);
     memset(string.buffer, TEXT_POISON, sizeof string.buffer);
     write_at<uint32_t>(element, STRING_TEXT_AT, (uint32_t)(uintptr_t)string.buffer);
-    double result = call_string_at(element, instance.stack_mod16);
+    double result = call_string_at(element, instance.stack_mod16, record);
     string.text.assign(string.buffer, strnlen(string.buffer, sizeof string.buffer));
     return result;
 }

@@ -3,13 +3,14 @@
 #include "scenario.h"
 
 #include <math.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
 #include <sstream>
 
-#include "toolbox.h"
+#include "printable.h"
 
 namespace bench {
 
@@ -135,6 +136,9 @@ static std::string format_seconds(double seconds)
     return text;
 }
 
+// How a time's range is named in messages: "0 to 3600".
+static const std::string TIME_RANGE = "0 to " + format_seconds(MAX_END_SECONDS);
+
 bool parse_scenario(const std::string &file_text, const std::string &source, Scenario &scenario,
                     std::string &error)
 {
@@ -166,7 +170,7 @@ bool parse_scenario(const std::string &file_text, const std::string &source, Sce
         if (keyword == "at") {
             ScenarioEvent event{0, number, {}};
             if (words.size() < 2 || !parse_time(words[1], event.time))
-                return fail(number, "expected a time in seconds (0 to 3600) after 'at'" +
+                return fail(number, "expected a time in seconds (" + TIME_RANGE + ") after 'at'" +
                                         (words.size() < 2 ? std::string() : ", got '" + shown(words[1]) + "'"));
             if (words.size() < 3)
                 return fail(number, "expected TOKEN=VALUE after the time");
@@ -195,7 +199,7 @@ bool parse_scenario(const std::string &file_text, const std::string &source, Sce
             if (have_end)
                 return fail(number, "a second 'end' line (the first is line " + std::to_string(scenario.end_line) + ")");
             if (words.size() != 2 || !parse_time(words[1], scenario.end_time))
-                return fail(number, "expected one time in seconds (0 to 3600) after 'end'");
+                return fail(number, "expected one time in seconds (" + TIME_RANGE + ") after 'end'");
             have_end = true;
             scenario.end_line = number;
         } else if (keyword == "instances") {
@@ -219,11 +223,13 @@ bool parse_scenario(const std::string &file_text, const std::string &source, Sce
     if (!have_end)
         scenario.end_time =
             std::min(scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0, MAX_END_SECONDS);
-    // Only the 3600 s cap can bring an implied end down to an event: there is no end line to name.
+    // Only the MAX_END_SECONDS cap can bring an implied end down to an event: there is no end
+    // line to name.
     std::string which_end = have_end ? "the end at " + format_seconds(scenario.end_time) + " s (line " +
                                            std::to_string(scenario.end_line) + ")"
                                      : "the implied end at " + format_seconds(scenario.end_time) +
-                                           " s (1 s after the last event, at most 3600)";
+                                           " s (1 s after the last event, at most " +
+                                           format_seconds(MAX_END_SECONDS) + ")";
     for (const ScenarioEvent &event : scenario.events)
         if (event.time >= scenario.end_time)
             return fail(event.line, "expected a time before " + which_end + ", got " + format_seconds(event.time));

@@ -1,7 +1,7 @@
 // Stand-in for the simulator's panel host: loads a gauge module by path, gives it a service
 // table, creates gauge instances and drives them in the host's order. Shared by the tests and
 // the bench. One host per process: the service table is a process-wide record, as in the
-// simulator.
+// simulator. It knows the modules only through host_contract.h, never their own headers.
 #pragma once
 
 #include <stdint.h>
@@ -60,18 +60,21 @@ struct Instance {
 // Loads a gauge module and writes the service table's address into its ImportTable.
 // On failure returns false and a message that names the file and what is wrong with it;
 // `unreadable` tells a module whose records point outside it, or reach too many elements, from
-// one that cannot be loaded; `refused` one the system loader itself failed to load (its entry
-// point may have crashed) from one refused before or after the loader.
+// one that cannot be loaded; `entry_crashed` one whose entry point faulted while the system
+// loader ran it, which made the loader refuse it.
 bool load_module(const std::string &path, Module &module, std::string &error, bool *unreadable = nullptr,
-                 bool *refused = nullptr);
+                 bool *entry_crashed = nullptr);
 // Unloads the module. Its instances must have been killed.
 void unload_module(Module &module);
 
 // Creates an instance of one of the module's gauges (index into Module::gauges).
 Instance make_instance(Module &module, size_t gauge_index = 0);
 
-// The gauge callback with any service code, as the host calls it.
-void call_gauge(Instance &instance, int32_t service_id, uint32_t extra_data = 0);
+struct CallRecord;
+// The gauge callback with any service code, as the host calls it. With `record`, the caller
+// hears how the call went (call_routine below); without, a call that does not return ends the
+// process.
+void call_gauge(Instance &instance, int32_t service_id, uint32_t extra_data = 0, CallRecord *record = 0);
 // The host's order: PRE_INITIALIZE once; per cycle PRE_UPDATE, then every string element
 // (refresh its source variables, call its update callback, read the text), then PRE_DRAW;
 // PRE_KILL last.
@@ -80,8 +83,9 @@ void update(Instance &instance);               // PRE_UPDATE and the element upd
 void draw(Instance &instance);                 // PRE_DRAW
 void cycle(Instance &instance);                // update then draw
 void kill(Instance &instance);
-// One string element's update: refresh its source variables, poison the buffer, call it.
-double update_string(Instance &instance, StringElement &string);
+// One string element's update: refresh its source variables, poison the buffer, call it, read
+// the text back. `record` as for call_gauge.
+double update_string(Instance &instance, StringElement &string, CallRecord *record = 0);
 
 // Panel variables: what the variable fetch returns, by token. Unset tokens read 0.
 void set_var(uint32_t token, double value);
@@ -102,10 +106,15 @@ void clear_fetches();
 // The host's service table, as the modules see it.
 PANELS *panels();
 
-// What happens when a gauge calls a service this host does not provide. The default prints
-// a message naming the service's byte offset and ends the process with exit code 3.
-typedef void (*UnprovidedServiceHandler)(uint32_t byte_offset);
-void set_unprovided_service_handler(UnprovidedServiceHandler handler);
+// A gauge that calls a service this host does not provide cannot be returned to (the service's
+// arguments are unknown): the service raises this exception, with the slot's byte offset as its
+// one parameter, and the thunk ends the gauge's call there (call_routine). The customer bit set:
+// no system exception has it.
+constexpr uint32_t UNPROVIDED_SERVICE_EXCEPTION = 0xE0485356;
+// Unprovided services called since the process started, through any path (a module's entry
+// point too, where the loader swallows the exception), and the byte offset of the last one.
+uint32_t unprovided_calls();
+uint32_t last_unprovided_service();
 
 // The stand-in sound library's journal for this process (created if the library is not
 // loaded yet, and kept open so that it survives the library's unloading).
@@ -125,18 +134,29 @@ bool use_sound_library(const std::string &variant);
 // bytes off a 16-byte boundary at the call instruction, hands the callee marked values in
 // EBX, ESI, EDI and EBP, and records them and the stack pointer as the callee returned, so
 // that a routine that breaks the host's registers or removes the wrong number of argument
-// bytes is seen (the thunk restores its own registers either way).
+// bytes is seen (the thunk restores its own registers either way). An exception that leaves
+// the callee (a crash, an unprovided service) ends the call in the thunk's own handler, which the
+// thread's handler chain holds for the call's length: the thunk returns as if the callee had,
+// with the exception in the record, and the host's registers and x87 state its own.
 enum CALLEE_SAVED { SAVED_EBX, SAVED_ESI, SAVED_EDI, SAVED_EBP, SAVED_ESP, SAVED_COUNT };
 struct CallRecord {
     uint32_t handed[SAVED_COUNT];    // the marks; for ESP where the callee must leave it
     uint32_t returned[SAVED_COUNT];  // as the callee returned
+    // The exception that ended the call (0: the callee returned), where it was raised, and its
+    // first parameter (an unprovided service's byte offset).
+    uint32_t fault_code;
+    uint32_t fault_address;
+    uint32_t fault_detail;
+    bool faulted() const { return fault_code != 0; }
     bool kept() const { return memcmp(handed, returned, sizeof handed) == 0; }
 };
-// `count` 32-bit arguments; with `fpu_result` the callee's x87 result is popped and returned.
+// `count` 32-bit arguments; with `fpu_result` the callee's x87 result is popped and returned
+// (0 after a fault). Without `record`, a call that faulted ends the process with one line on
+// stderr: exit code 3 for an unprovided service, 4 for any other exception.
 double call_routine(const void *routine, const uint32_t *args, uint32_t count, uint32_t stack_mod16,
                     bool fpu_result, CallRecord *record = 0);
-// Calls into gauge code, through any host path, that broke a callee-saved register or the
-// stack pointer since the process started; the last such call's record.
+// Calls into gauge code, through any host path, that returned with a callee-saved register or
+// the stack pointer broken since the process started; the last such call's record.
 uint32_t broken_calls();
 CallRecord last_broken_call();
 // The gauge callback and a string element's update routine through the thunk.
