@@ -10,9 +10,10 @@ build_all
 mkdir -p dist
 cp "$BUILD_DIR/gauges/VQT7_Boomcue.gau" "$BUILD_DIR/gauges/VQT7_Drag_Drone.gau" dist/
 ls -l dist/*.gau
-# The release zip, laid out as it installs.
-python3 scripts/package_release.py --gauges "$BUILD_DIR/gauges" --sounds "$BUILD_DIR/sounds" --tools "$BUILD_DIR/bin" \
-  --out dist
+# The release zip the build made, laid out as it installs, of the version project() names.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD_DIR/CMakeCache.txt")
+cp "$BUILD_DIR/release/VQT7-gauges-$version.zip" dist/
+ls -l "dist/VQT7-gauges-$version.zip"
 wine_start
 trap wine_stop EXIT
 # The bench's demo on both modules: the timeline, then the faces, the sound it rendered from the

@@ -12,7 +12,6 @@
 #include "standin_host.h"
 // The baseline makes a module's own unavoidable calls on records of the module's own kinds.
 #include "host_panel.h"
-#include "toolbox.h"
 
 using namespace panel_host;
 
@@ -57,11 +56,6 @@ double ns_per_call(Body body, uint32_t iterations = ITERATIONS)
     }
     clear_fetches();
     return best;
-}
-
-std::string module_path(const char *file)
-{
-    return toolbox::program_folder() + "..\\gauges\\" + file;
 }
 
 bool load(const char *file, Module &module)

@@ -82,7 +82,7 @@ static std::string unprovided_text(uint32_t byte_offset)
 // The first register the call did not keep, in the thunk's order.
 static std::string broken_register_text(const panel_host::CallRecord &record)
 {
-    static const char *const names[panel_host::SAVED_COUNT] = {"EBX", "ESI", "EDI", "EBP", "ESP"};
+    const auto &names = panel_host::SAVED_NAMES;
     char text[120] = "broke the caller's registers";
     for (int r = 0; r < panel_host::SAVED_COUNT; ++r)
         if (record.handed[r] != record.returned[r]) {

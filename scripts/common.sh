@@ -1,4 +1,4 @@
-# Shared by run.sh and test.sh: installs what is missing, builds, and manages Wine.
+# Shared by run.sh, test.sh and the scripts: installs what is missing, builds, and manages Wine.
 # Sourced, not run. BUILD_DIR and WINEPREFIX may be set by the caller.
 
 : "${BUILD_DIR:=build}"

@@ -1,5 +1,5 @@
 // Running gaugebench.exe from a test: each test in a folder of its own under this run's
-// temporary folder, the bench's output in files there, and the JSON Lines timeline read back.
+// temporary folder, and the bench's output in files there.
 #include "bench_runs.h"
 
 #include "files_and_programs.h"
@@ -40,16 +40,6 @@ std::string test_folder()
     return folder;
 }
 
-// A whole file as bytes; a file that cannot be read fails the test.
-std::string read_text(const std::string &path)
-{
-    std::vector<uint8_t> bytes;
-    std::string reason;
-    if (!toolbox::read_whole_file(path, bytes, reason))
-        ADD_FAILURE() << "cannot read " << path << ": " << reason;
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // Runs gaugebench.exe with its output in files of the test's folder, one pair a run.
 ProgramRun run_gaugebench(const std::string &arguments, HANDLE stdout_handle)
 {
@@ -57,44 +47,9 @@ ProgramRun run_gaugebench(const std::string &arguments, HANDLE stdout_handle)
     return run_program("gaugebench.exe", arguments, test_folder() + "run" + std::to_string(++runs), stdout_handle);
 }
 
-std::string quote(const std::string &path)
-{
-    return "\"" + path + "\"";
-}
-
 std::string both_modules()
 {
     return quote(module_path(BOOMCUE_FILE)) + " " + quote(module_path(DRAGDRONE_FILE));
-}
-
-// One JSON Lines record's field, as raw text (strings keep their quotes).
-std::string field(const std::string &line, const std::string &key)
-{
-    size_t at = line.find("\"" + key + "\":");
-    if (at == std::string::npos)
-        return "";
-    at += key.size() + 3;
-    size_t end = at;
-    if (line[at] == '"') {
-        for (end = at + 1; end < line.size() && line[end] != '"'; ++end)
-            if (line[end] == '\\')
-                ++end;
-        ++end;
-    } else if (line[at] == '[') {
-        end = line.find(']', at) + 1;
-    } else {
-        end = line.find_first_of(",}", at);
-    }
-    return line.substr(at, end - at);
-}
-
-std::vector<std::string> lines_of(const std::string &text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
 }
 
 }  // namespace test_support

@@ -1,4 +1,5 @@
-// Whole-file writes, folder trees and child program runs for the tests; see files_and_programs.h.
+// Whole-file reads and writes, folder trees and child program runs for the tests; see
+// files_and_programs.h.
 #include "files_and_programs.h"
 
 #include "test_support.h"
@@ -15,6 +16,15 @@ void make_folders(const std::string &folder)
         if (slash == std::string::npos)
             break;
     }
+}
+
+std::string read_file(const std::string &path)
+{
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!toolbox::read_whole_file(path, bytes, reason))
+        ADD_FAILURE() << "cannot read " << path << ": " << reason;
+    return std::string(bytes.begin(), bytes.end());
 }
 
 static ::testing::AssertionResult write_bytes(const std::string &path, const void *bytes, size_t size)
@@ -65,14 +75,9 @@ void remove_tree(const std::string &folder)
     RemoveDirectoryW(toolbox::widen(path).c_str());
 }
 
-// A child's output file as text; one that cannot be read fails the test.
-static std::string read_output(const std::string &path)
+std::string quote(const std::string &text)
 {
-    std::vector<uint8_t> bytes;
-    std::string reason;
-    if (!toolbox::read_whole_file(path, bytes, reason))
-        ADD_FAILURE() << "cannot read " << path << ": " << reason;
-    return std::string(bytes.begin(), bytes.end());
+    return "\"" + text + "\"";
 }
 
 ProgramRun run_program(const std::string &program, const std::string &arguments, const std::string &output_stem,
@@ -137,9 +142,28 @@ ProgramRun run_program(const std::string &program, const std::string &arguments,
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     if (!stdout_handle)
-        result.out = read_output(output_stem + ".out");
-    result.err = read_output(output_stem + ".err");
+        result.out = read_file(output_stem + ".out");
+    result.err = read_file(output_stem + ".err");
     return result;
+}
+
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+std::vector<nlohmann::json> json_lines(const std::string &text)
+{
+    std::vector<nlohmann::json> records;
+    for (const std::string &line : lines_of(text)) {
+        records.push_back(nlohmann::json::parse(line, nullptr, false));
+        EXPECT_FALSE(records.back().is_discarded()) << "not JSON: " << line;
+    }
+    return records;
 }
 
 static void snapshot_into(const std::string &root, const std::string &relative, TreeSnapshot &tree)
@@ -164,8 +188,7 @@ static void snapshot_into(const std::string &root, const std::string &relative, 
             snapshot_into(root, path, tree);
             continue;
         }
-        std::vector<uint8_t> bytes = read_file(root + "\\" + path);
-        entry.bytes.assign(bytes.begin(), bytes.end());
+        entry.bytes = read_file(root + "\\" + path);
     } while (FindNextFileW(search, &found));
     FindClose(search);
 }

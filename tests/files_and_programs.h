@@ -1,6 +1,6 @@
-// What the tests that build files and run the project's programs share: writing a whole file
-// (its folders made on the way), removing a folder tree, and running a program beside the test
-// program with its output in files.
+// What the tests that build files and run the project's programs share: reading and writing a
+// whole file (its folders made on the way), removing a folder tree, running a program beside the
+// test program with its output in files, and reading that output back.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,10 +8,14 @@
 #include <windows.h>
 
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 namespace test_support {
+
+// A whole file's bytes; a file that cannot be read fails the test and reads as "".
+std::string read_file(const std::string &path);
 
 // Makes a folder and every missing folder above it (a full path, backslashes).
 void make_folders(const std::string &folder);
@@ -22,6 +26,9 @@ void make_folders(const std::string &folder);
 
 // Removes a folder and everything in it, with or without a trailing backslash.
 void remove_tree(const std::string &folder);
+
+// A path or argument in double quotes, for a command line.
+std::string quote(const std::string &text);
 
 struct ProgramRun {
     DWORD exit_code = 0;
@@ -38,6 +45,12 @@ struct ProgramRun {
 ProgramRun run_program(const std::string &program, const std::string &arguments, const std::string &output_stem,
                        HANDLE stdout_handle = 0, const std::string *input = nullptr,
                        const std::string &folder = std::string());
+
+// The lines of a program's output, each without its line end; a last line without one is left out.
+std::vector<std::string> lines_of(const std::string &text);
+// Each line of a program's JSON Lines output, parsed; a line that is not JSON fails the test and
+// stays in the list as a discarded value.
+std::vector<nlohmann::json> json_lines(const std::string &text);
 
 // Every file and folder under `root` (paths relative to it, upper case), with each file's
 // bytes and every last-write time, a folder's included: two equal snapshots mean nothing under

@@ -14,7 +14,7 @@ namespace test_support {
 
 using toolbox::Held;
 
-static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &png, Pixels &pixels)
+static ::testing::AssertionResult decode_with_wic(const std::string &png, Pixels &pixels)
 {
     Held<IWICImagingFactory> factory;
     Held<IWICStream> stream;
@@ -51,7 +51,7 @@ static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &pn
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult decode_png(const std::vector<uint8_t> &png, Pixels &pixels)
+::testing::AssertionResult decode_png(const std::string &png, Pixels &pixels)
 {
     HRESULT com = CoInitializeEx(0, COINIT_APARTMENTTHREADED);
     ::testing::AssertionResult result = decode_with_wic(png, pixels);
@@ -60,12 +60,13 @@ static ::testing::AssertionResult decode_with_wic(const std::vector<uint8_t> &pn
     return result;
 }
 
-::testing::AssertionResult read_mono_wav(const std::vector<uint8_t> &wav, std::vector<float> &samples)
+::testing::AssertionResult read_mono_wav(const std::string &wav, std::vector<float> &samples)
 {
     if (wav.size() < 44)
         return ::testing::AssertionFailure() << "only " << wav.size() << " bytes";
-    auto u32 = [&](size_t at) { return (uint32_t)(wav[at] | wav[at + 1] << 8 | wav[at + 2] << 16 | (uint32_t)wav[at + 3] << 24); };
-    auto u16 = [&](size_t at) { return (uint32_t)(wav[at] | wav[at + 1] << 8); };
+    const uint8_t *bytes = (const uint8_t *)wav.data();
+    auto u32 = [&](size_t at) { return (uint32_t)(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | (uint32_t)bytes[at + 3] << 24); };
+    auto u16 = [&](size_t at) { return (uint32_t)(bytes[at] | bytes[at + 1] << 8); };
     uint32_t data = (uint32_t)wav.size() - 44;
     struct Field {
         const char *name;

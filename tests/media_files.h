@@ -21,11 +21,11 @@ struct Pixels {
 };
 
 // A PNG file's pixels as 8-bit RGB, through the Windows Imaging Component's PNG decoder.
-::testing::AssertionResult decode_png(const std::vector<uint8_t> &png, Pixels &pixels);
+::testing::AssertionResult decode_png(const std::string &png, Pixels &pixels);
 
 // The samples (-1..1) of a WAV file that must be 22050 Hz, 16-bit, mono PCM with a 44-byte header
 // whose sizes match the file.
-::testing::AssertionResult read_mono_wav(const std::vector<uint8_t> &wav, std::vector<float> &samples);
+::testing::AssertionResult read_mono_wav(const std::string &wav, std::vector<float> &samples);
 
 // ---- WAV files built here, sound or broken on purpose.
 // The low `size` bytes of `value`, least significant first.

@@ -23,64 +23,62 @@ TEST(BenchDemo, JsonTimelineShowsEveryCueWhereTheScenarioPutsIt)
     ProgramRun result = run_gaugebench("--json " + both_modules());
     ASSERT_EQ(result.exit_code, 0u) << result.err;
     EXPECT_EQ(result.err, "");
-    std::vector<std::string> lines = lines_of(result.out);
-    ASSERT_GT(lines.size(), 10u);
+    std::vector<nlohmann::json> records = json_lines(result.out);
+    ASSERT_GT(records.size(), 10u);
     // What each sound call did, by cycle: "cycle gauge[instance] phase call effect".
     std::vector<std::string> cue_calls, loop_changes, kills;
     std::map<std::string, int> repeats;
-    for (const std::string &line : lines) {
-        ASSERT_EQ(line.front(), '{') << line;
-        ASSERT_EQ(line.back(), '}') << line;
-        std::string event = field(line, "event"), cycle = field(line, "cycle");
-        std::string who = field(line, "gauge") + "[" + field(line, "instance") + "]";
-        if (event == "\"sound\"") {
-            std::string call = field(line, "call"), effect = field(line, "effect");
-            std::string what = cycle + " " + who + " " + field(line, "phase") + " " + call + " " + effect;
-            if (field(line, "path") == "\"sound\\\\QX\\\\Supersonic.wav\"") {
-                EXPECT_EQ(field(line, "name"), "\"\"");
-                EXPECT_EQ(field(line, "loop"), "0");
+    for (const nlohmann::json &record : records) {
+        ASSERT_TRUE(record.is_object()) << record;
+        std::string event = record.value("event", ""), cycle = std::to_string(record.value("cycle", -1));
+        std::string who = record.value("gauge", "") + "[" + std::to_string(record.value("instance", 0)) + "]";
+        if (event == "sound") {
+            std::string call = record.value("call", ""), effect = record.value("effect", "");
+            std::string what = cycle + " " + who + " " + record.value("phase", "") + " " + call + " " + effect;
+            if (record.value("path", "") == "sound\\QX\\Supersonic.wav") {
+                EXPECT_EQ(record.at("name"), "");
+                EXPECT_EQ(record.at("loop"), 0);
                 cue_calls.push_back(what);
-            } else if (effect == "\"already playing\"" || effect == "\"not playing\"") {
+            } else if (effect == "already playing" || effect == "not playing") {
                 repeats[effect]++;
-            } else if (call != "\"load\"") {
-                loop_changes.push_back(what + " " + field(line, "playing"));
+            } else if (call != "load") {
+                loop_changes.push_back(what + " " + record.at("playing").dump());
             }
         }
-        if (event == "\"kill\"")
+        if (event == "kill")
             kills.push_back(cycle + " " + who);
     }
     // The cue at 124.00 (cycle 18) and again after 124.05 re-armed it (cycle 90); one cue
     // serves both instances, and coming back from 123.50 (cycle 54) stays silent.
     EXPECT_EQ(cue_calls, (std::vector<std::string>{
-                             "18 \"VQT7_Boomcue\"[1] \"string update\" \"play\" \"played once\"",
-                             "90 \"VQT7_Boomcue\"[1] \"string update\" \"play\" \"played once\"",
+                             "18 VQT7_Boomcue[1] string update play played once",
+                             "90 VQT7_Boomcue[1] string update play played once",
                          }));
     // The loop starts at 6 s, stops at 7 s, stays off while the gate is at 50 (8 s), starts
     // when the gate passes 100 (9 s), survives the gate falling (10 s), stops at 11 s, runs
     // again from 12 s and is terminated by the first kill at 13 s; the library is unloaded
     // by the second, and the last kill loads it again to terminate and release it.
     EXPECT_EQ(loop_changes, (std::vector<std::string>{
-                                "108 \"VQT7_Drag_Drone\"[1] \"update\" \"play\" \"started loop\" [\"SPBR\"]",
-                                "126 \"VQT7_Drag_Drone\"[1] \"update\" \"stop\" \"stopped\" []",
-                                "162 \"VQT7_Drag_Drone\"[1] \"update\" \"play\" \"started loop\" [\"SPBR\"]",
-                                "198 \"VQT7_Drag_Drone\"[1] \"update\" \"stop\" \"stopped\" []",
-                                "216 \"VQT7_Drag_Drone\"[1] \"update\" \"play\" \"started loop\" [\"SPBR\"]",
-                                "234 \"VQT7_Boomcue\"[1] \"kill\" \"terminate\" \"terminated\" []",
-                                "234 \"VQT7_Boomcue\"[2] \"kill\" \"terminate\" \"terminated\" []",
-                                "234 \"VQT7_Boomcue\"[2] \"kill\" \"unload\"  []",
-                                "234 \"VQT7_Drag_Drone\"[1] \"kill\" \"terminate\" \"terminated\" []",
-                                "234 \"VQT7_Drag_Drone\"[1] \"kill\" \"unload\"  []",
+                                "108 VQT7_Drag_Drone[1] update play started loop [\"SPBR\"]",
+                                "126 VQT7_Drag_Drone[1] update stop stopped []",
+                                "162 VQT7_Drag_Drone[1] update play started loop [\"SPBR\"]",
+                                "198 VQT7_Drag_Drone[1] update stop stopped []",
+                                "216 VQT7_Drag_Drone[1] update play started loop [\"SPBR\"]",
+                                "234 VQT7_Boomcue[1] kill terminate terminated []",
+                                "234 VQT7_Boomcue[2] kill terminate terminated []",
+                                "234 VQT7_Boomcue[2] kill unload  []",
+                                "234 VQT7_Drag_Drone[1] kill terminate terminated []",
+                                "234 VQT7_Drag_Drone[1] kill unload  []",
                             }));
     // Play repeats while the loop runs with the gate up (6-7, 9-10, 12-13 s, less each
     // starting cycle; from 10 s the gate is down and no call is made at all), stop repeats
     // while the trigger is low (0-6, 7-8, 11-12 s, less each stopping cycle).
-    EXPECT_EQ(repeats["\"already playing\""], 17 + 17 + 17);
-    EXPECT_EQ(repeats["\"not playing\""], 108 + 17 + 17);
-    EXPECT_EQ(kills, (std::vector<std::string>{"234 \"VQT7_Boomcue\"[1]", "234 \"VQT7_Boomcue\"[2]",
-                                               "234 \"VQT7_Drag_Drone\"[1]"}));
-    EXPECT_EQ(field(lines.back(), "event"), "\"end\"");
-    EXPECT_NE(lines.front().find("\"gauges\":[\"VQT7_Boomcue[1]\",\"VQT7_Boomcue[2]\",\"VQT7_Drag_Drone[1]\"]"),
-              std::string::npos) << lines.front();
+    EXPECT_EQ(repeats["already playing"], 17 + 17 + 17);
+    EXPECT_EQ(repeats["not playing"], 108 + 17 + 17);
+    EXPECT_EQ(kills, (std::vector<std::string>{"234 VQT7_Boomcue[1]", "234 VQT7_Boomcue[2]", "234 VQT7_Drag_Drone[1]"}));
+    EXPECT_EQ(records.back()["event"], "end");
+    EXPECT_EQ(records.front()["gauges"], nlohmann::json({"VQT7_Boomcue[1]", "VQT7_Boomcue[2]", "VQT7_Drag_Drone[1]"}))
+        << records.front();
 }
 
 TEST(BenchDemo, TextTimelineListsEveryReadoutChange)
@@ -111,7 +109,7 @@ TEST(BenchDemo, SnapshotShowsTheBackgroundAndTheReadoutText)
     ProgramRun early = run_gaugebench("--snapshot " + quote(early_png) + " --snapshot-at 2.5 --scale=3 " + both_modules());
     ASSERT_EQ(early.exit_code, 0u) << early.err;
     Pixels at_end, at_2_5;
-    std::vector<uint8_t> png = read_file(end_png);
+    std::string png = read_file(end_png);
     ASSERT_TRUE(decode_png(png, at_end));
     ASSERT_TRUE(decode_png(read_file(early_png), at_2_5));
     EXPECT_LE(png.size(), at_end.rgb.size() / 20) << "compressed far below the raw pixels";

@@ -26,12 +26,13 @@ TEST(BenchBadInput, ClearMessageAndExitCodeNeverACrashOrHang)
     ASSERT_TRUE(write_file(dir + "not_a_module.gau", "this is a text file\n"));
     ASSERT_TRUE(write_file(dir + "utf16.txt", std::string("\xFF\xFE" "a\0t\0 \0" "1\0", 10)));
     // A built module with its machine field changed to x86-64.
-    std::vector<uint8_t> image = read_file(module_path(BOOMCUE_FILE));
+    std::string image = read_file(module_path(BOOMCUE_FILE));
     ASSERT_GT(image.size(), 0x100u);
-    uint32_t pe = image[60] | (image[61] << 8) | (image[62] << 16) | (image[63] << 24);
+    uint32_t pe;
+    memcpy(&pe, &image[60], 4);
     ASSERT_LT(pe + 6, image.size());
     image[pe + 4] = 0x64;
-    image[pe + 5] = 0x86;
+    image[pe + 5] = (char)0x86;
     ASSERT_TRUE(write_file(dir + "x64.gau", image));
     ASSERT_TRUE(CopyFileW(toolbox::widen(module_path(BOOMCUE_FILE)).c_str(), toolbox::widen(dir + "Copy.gau").c_str(), FALSE));
     std::string rogue = exe_folder() + "..\\test-gauges\\Rogue_Service.gau";
@@ -195,14 +196,14 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         }
         if (row.exit_code) {
             // Compared as a whole, so that a replaced file fails without being printed.
-            EXPECT_TRUE(read_text(png) == earlier_png) << "the earlier snapshot, byte for byte";
-            EXPECT_TRUE(read_text(wav) == earlier_wav) << "the earlier audio, byte for byte";
-            EXPECT_TRUE(read_text(html) == earlier_html) << "the earlier report, byte for byte";
+            EXPECT_TRUE(read_file(png) == earlier_png) << "the earlier snapshot, byte for byte";
+            EXPECT_TRUE(read_file(wav) == earlier_wav) << "the earlier audio, byte for byte";
+            EXPECT_TRUE(read_file(html) == earlier_html) << "the earlier report, byte for byte";
         } else {
-            EXPECT_EQ(read_text(png).substr(0, 4), "\x89PNG") << "replaced by the new snapshot";
-            EXPECT_EQ(read_text(wav).substr(0, 4), "RIFF");
-            EXPECT_GT(read_text(wav).size(), 13u * 22050 * 2) << "replaced by the new audio";
-            std::string page = read_text(html);
+            EXPECT_EQ(read_file(png).substr(0, 4), "\x89PNG") << "replaced by the new snapshot";
+            EXPECT_EQ(read_file(wav).substr(0, 4), "RIFF");
+            EXPECT_GT(read_file(wav).size(), 13u * 22050 * 2) << "replaced by the new audio";
+            std::string page = read_file(html);
             EXPECT_EQ(page.substr(0, 15), "<!DOCTYPE html>") << "replaced by the new report";
             // The report's table holds the text timeline's lines, header aside, one row each.
             size_t rows = 0;
@@ -237,7 +238,7 @@ TEST(BenchOutputs, SnapshotTimePastTheEndWarnsWithTheTimeUsed)
                           "shows cycle 233 at 12.944 s\n");
     EXPECT_NE(result.out.find("  12.944    233  snapshot "), std::string::npos) << result.out;
     // The report's summary lists the same warning, as HTML text.
-    EXPECT_NE(read_text(html).find("<ul class=\"warnings\"><li>--snapshot-at 20 s is past the run&#39;s last cycle; "
+    EXPECT_NE(read_file(html).find("<ul class=\"warnings\"><li>--snapshot-at 20 s is past the run&#39;s last cycle; "
                                    "the snapshot shows cycle 233 at 12.944 s</li></ul>"),
               std::string::npos);
 }

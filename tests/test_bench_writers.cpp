@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "files_and_programs.h"
 #include "media_files.h"
 #include "snapshot_png.h"
 #include "test_support.h"

@@ -53,7 +53,7 @@ std::vector<uint8_t> undecodable_mp3_wave()
 }
 
 // Replaces every copy of `from` by `to` (same length); the count of copies replaced.
-int replace_bytes(std::vector<uint8_t> &bytes, const std::vector<uint8_t> &from, const std::vector<uint8_t> &to)
+int replace_bytes(std::string &bytes, const std::string &from, const std::string &to)
 {
     int count = 0;
     for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), from.begin(), from.end())) != bytes.end(); ++count)
@@ -61,19 +61,19 @@ int replace_bytes(std::vector<uint8_t> &bytes, const std::vector<uint8_t> &from,
     return count;
 }
 
-std::vector<uint8_t> utf16(const char *text)
+std::string utf16(const char *text)
 {
-    std::vector<uint8_t> bytes;
+    std::string bytes;
     for (; *text; ++text)
-        bytes.insert(bytes.end(), {(uint8_t)*text, 0});
+        bytes += {*text, 0};
     return bytes;
 }
 
 // A stand-in variant turned into what a third party's library looks like: without the
 // journal export and without the version record's "stand-in" (both renamed in place).
-std::vector<uint8_t> third_party_library(const char *variant)
+std::string third_party_library(const char *variant)
 {
-    std::vector<uint8_t> bytes = read_file(exe_folder() + "sound\\" + variant + "\\GaugeSound.dll");
+    std::string bytes = read_file(exe_folder() + "sound\\" + variant + "\\GaugeSound.dll");
     const char journal[] = "GaugeSoundJournal", renamed[] = "GaugeSoundLogbook";
     EXPECT_GE(replace_bytes(bytes, {journal, journal + 17}, {renamed, renamed + 17}), 1) << variant;
     EXPECT_GE(replace_bytes(bytes, utf16("stand-in"), utf16("standard")), 1) << variant;
@@ -81,11 +81,11 @@ std::vector<uint8_t> third_party_library(const char *variant)
 }
 
 // The machine field and the optional header's magic of an x86-64 library.
-std::vector<uint8_t> as_64bit(std::vector<uint8_t> bytes)
+std::string as_64bit(std::string bytes)
 {
     uint32_t pe;
     memcpy(&pe, &bytes[60], 4);
-    bytes[pe + 4] = 0x64, bytes[pe + 5] = 0x86;
+    bytes[pe + 4] = 0x64, bytes[pe + 5] = (char)0x86;
     bytes[pe + 24] = 0x0B, bytes[pe + 25] = 0x02;
     return bytes;
 }
@@ -106,10 +106,8 @@ struct Install {
     {
         ASSERT_TRUE(write_file(at(relative), bytes));
     }
-    void text(const std::string &relative, const std::string &content) const
-    {
-        put(relative, std::vector<uint8_t>(content.begin(), content.end()));
-    }
+    void put(const std::string &relative, const std::string &bytes) const { ASSERT_TRUE(write_file(at(relative), bytes)); }
+    void text(const std::string &relative, const std::string &content) const { put(relative, content); }
     void remove(const std::string &relative) const { DeleteFileW(wide(at(relative)).c_str()); }
     // Where Windows' VirtualStore (the test's "store" folder) keeps its copy of a file of the
     // install: the store, then the file's full path without its drive. A relative path of
@@ -153,11 +151,7 @@ CheckRun run_gaugecheck(const std::string &root, const std::string &arguments)
     CheckRun run{run_program("gaugecheck.exe", arguments, root + "\\gaugecheck")};
     if (run.timed_out)
         ADD_FAILURE() << "gaugecheck.exe hangs";
-    for (size_t start = 0, end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
-        json record = json::parse(run.out.substr(start, end - start), nullptr, false);
-        EXPECT_FALSE(record.is_discarded()) << run.out.substr(start, end - start);
-        run.records.push_back(record);
-    }
+    run.records = json_lines(run.out);
     return run;
 }
 
@@ -195,7 +189,7 @@ const char UNICODE_CFG[] = "sim\\Aircraft\\\xC3\x9C" "ber Flieger \xE6\x97\xA5\x
 
 const Case CASES[] = {
     {"GoodInstall", [](const Install &) {},
-     {{"module", "ok", "sim\\Gauges\\VQT7_Boomcue.gau", "release 1.0.0"}, {"module", "ok", "sim\\Gauges\\VQT7_Drag_Drone.gau"},
+     {{"module", "ok", "sim\\Gauges\\VQT7_Boomcue.gau", "release " VQT7_RELEASE_VERSION}, {"module", "ok", "sim\\Gauges\\VQT7_Drag_Drone.gau"},
       // A sound made here is not taken for the release's own: its ok line ends with its length
       // (an ok finding has no fix, so the text matched is the message and one space).
       {"sound_library", "ok", LIBRARY}, {"sound_file", "ok", CUE_WAV, "16-bit, 0.50 s "},
@@ -224,7 +218,7 @@ const Case CASES[] = {
      },
      {{"sound_library", "ok", "system\\GaugeSound.dll"}}, 0},
     {"SoundFileMissing", [](const Install &i) { i.remove(CUE_WAV); }, {{"sound_file", "problem", CUE_WAV, "missing"}}, 1},
-    {"SoundFileEmpty", [](const Install &i) { i.put(LOOP_WAV, {}); }, {{"sound_file", "problem", LOOP_WAV}}, 1},
+    {"SoundFileEmpty", [](const Install &i) { i.put(LOOP_WAV, std::string()); }, {{"sound_file", "problem", LOOP_WAV}}, 1},
     {"SoundFileCorrupt", [](const Install &i) { i.text(LOOP_WAV, "RIFF\x20\0\0\0WAVEjunk this is no sound at all"); },
      {{"sound_file", "problem", LOOP_WAV}}, 1},
     {"SoundFileUndecodable", [](const Install &i) { i.put(LOOP_WAV, undecodable_mp3_wave()); },
@@ -275,7 +269,7 @@ const Case CASES[] = {
      {{"panel", "problem", "sim\\Aircraft\\Second\\panel\\panel.cfg", "never read"}}, 1},
     {"OlderModuleInPanelFolder",
      [](const Install &i) {
-         std::vector<uint8_t> module = read_file(module_path(BOOMCUE_FILE));
+         std::string module = read_file(module_path(BOOMCUE_FILE));
          module[module.size() - 1] ^= 1;  // a build of no known release
          i.put("sim\\Aircraft\\Good\\panel\\VQT7_Boomcue.gau", module);
      },
@@ -286,7 +280,7 @@ const Case CASES[] = {
          i.remove(GOOD_CFG);
      },
      {{"panel", "ok", "elsewhere\\Good\\panel\\panel.cfg", "gauge01=VQT7_Boomcue!VQT7_Boomcue"}}, 0, "elsewhere\\Good"},
-    {"BinaryPanelCfg", [](const Install &i) { i.put("sim\\Aircraft\\Other\\panel\\panel.cfg", {'[', 0, 0xFF, 0, '\n'}); },
+    {"BinaryPanelCfg", [](const Install &i) { i.put("sim\\Aircraft\\Other\\panel\\panel.cfg", std::vector<uint8_t>{'[', 0, 0xFF, 0, '\n'}); },
      {{"panel", "warning", "sim\\Aircraft\\Other\\panel\\panel.cfg", "not a text file"}}, 0},
     {"NonAsciiAircraftFolder",
      [](const Install &i) {
@@ -326,7 +320,7 @@ const Case CASES[] = {
      1},
     {"VirtualStoreCopyOfModule",
      [](const Install &i) {
-         std::vector<uint8_t> module = read_file(module_path(BOOMCUE_FILE));
+         std::string module = read_file(module_path(BOOMCUE_FILE));
          module[module.size() - 1] ^= 1;  // a build of no known release
          ASSERT_TRUE(write_file(i.store_copy("sim\\Gauges\\VQT7_Boomcue.gau"), module));
      },

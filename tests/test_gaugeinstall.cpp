@@ -25,11 +25,7 @@ struct Sim {
     std::string root;  // the case's folder; the simulator is root\sim
     std::string at(const std::string &relative) const { return root + "\\" + relative; }
     void text(const std::string &relative, const std::string &bytes) const { ASSERT_TRUE(write_file(at(relative), bytes)); }
-    std::string bytes(const std::string &relative) const
-    {
-        std::vector<uint8_t> data = read_file(at(relative));
-        return std::string(data.begin(), data.end());
-    }
+    std::string bytes(const std::string &relative) const { return read_file(at(relative)); }
 };
 
 // A fresh simulator folder for the case, left in the build folder for bin/gaugeinstall to try:
@@ -60,15 +56,9 @@ InstallRun run_gaugeinstall(const Sim &sim, const std::string &arguments, const 
     InstallRun run{run_program("gaugeinstall.exe", arguments, sim.at("gaugeinstall"), 0, input, folder)};
     EXPECT_FALSE(run.timed_out) << "gaugeinstall.exe hangs: " << arguments;
     if (arguments.find("--json") != std::string::npos)
-        for (size_t start = 0, end; (end = run.out.find('\n', start)) != std::string::npos; start = end + 1) {
-            json record = json::parse(run.out.substr(start, end - start), nullptr, false);
-            EXPECT_FALSE(record.is_discarded()) << run.out.substr(start, end - start);
-            run.records.push_back(record);
-        }
+        run.records = json_lines(run.out);
     return run;
 }
-
-std::string quoted(const std::string &path) { return "\"" + path + "\""; }
 
 int count_of(const std::string &text, const std::string &part)
 {
@@ -162,7 +152,7 @@ TEST_P(GaugeInstallRoundTrip, InstallAddsWholeLinesAgainChangesNothingUninstallG
         sim.text("sim\\Aircraft\\" + file.path, file.bytes);
     TreeSnapshot before = snapshot_tree(sim.at("sim"));
 
-    InstallRun install = run_gaugeinstall(sim, quoted(sim.at("sim")) + " skylane");
+    InstallRun install = run_gaugeinstall(sim, quote(sim.at("sim")) + " skylane");
     ASSERT_EQ(install.exit_code, 0u) << install.out << install.err;
     for (const File &file : row.files) {
         std::string now = sim.bytes("sim\\Aircraft\\" + file.path);
@@ -190,12 +180,12 @@ TEST_P(GaugeInstallRoundTrip, InstallAddsWholeLinesAgainChangesNothingUninstallG
     EXPECT_NE(install.out.find("gaugecheck: "), std::string::npos) << "the verdict follows the install";
 
     TreeSnapshot installed = snapshot_tree(sim.at("sim"));
-    InstallRun again = run_gaugeinstall(sim, quoted(sim.at("sim")) + " Skylane");
+    InstallRun again = run_gaugeinstall(sim, quote(sim.at("sim")) + " Skylane");
     EXPECT_EQ(again.exit_code, 0u) << again.out;
     EXPECT_NE(again.out.find("Nothing to install"), std::string::npos) << again.out;
     EXPECT_EQ(tree_changes(installed, snapshot_tree(sim.at("sim"))), "") << "a second install touches nothing";
 
-    InstallRun uninstall = run_gaugeinstall(sim, "--uninstall " + quoted(sim.at("sim")));
+    InstallRun uninstall = run_gaugeinstall(sim, "--uninstall " + quote(sim.at("sim")));
     ASSERT_EQ(uninstall.exit_code, 0u) << uninstall.out << uninstall.err;
     for (const File &file : row.files)
         EXPECT_EQ(sim.bytes("sim\\Aircraft\\" + file.path), file.bytes) << file.path;
@@ -247,7 +237,7 @@ TEST_P(GaugeInstallRefusal, NothingChanges)
         sim.text("sim\\Gauges\\VQT7_Boomcue.gau", "MZ not our module");
     TreeSnapshot before = snapshot_tree(sim.at("sim"));
 
-    InstallRun run = run_gaugeinstall(sim, "--json " + quoted(sim.at("sim")) + " Skylane");
+    InstallRun run = run_gaugeinstall(sim, "--json " + quote(sim.at("sim")) + " Skylane");
     if (held != INVALID_HANDLE_VALUE)
         CloseHandle(held);
     SetFileAttributesW(wide(cfg).c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -270,9 +260,9 @@ TEST(GaugeInstall, UninstallFromOneAircraftKeepsWhatAnotherStillUses)
     Sim sim = fresh_sim("KeepsWhatOthersUse");
     sim.text("sim\\Aircraft\\Skylane\\panel\\panel.cfg", SKYLANE);
     sim.text("sim\\Aircraft\\Cub\\panel\\panel.cfg", "[Window00]\ngauge00=Cub!Clock,0,0\n");
-    ASSERT_EQ(run_gaugeinstall(sim, quoted(sim.at("sim")) + " Skylane Cub").exit_code, 0u);
+    ASSERT_EQ(run_gaugeinstall(sim, quote(sim.at("sim")) + " Skylane Cub").exit_code, 0u);
 
-    InstallRun one = run_gaugeinstall(sim, "--uninstall --json " + quoted(sim.at("sim")) + " Skylane");
+    InstallRun one = run_gaugeinstall(sim, "--uninstall --json " + quote(sim.at("sim")) + " Skylane");
     ASSERT_EQ(one.exit_code, 0u) << one.out;
     EXPECT_EQ(sim.bytes("sim\\Aircraft\\Skylane\\panel\\panel.cfg"), SKYLANE);
     EXPECT_EQ(count_of(sim.bytes("sim\\Aircraft\\Cub\\panel\\panel.cfg"), "VQT7_"), 4);
@@ -283,7 +273,7 @@ TEST(GaugeInstall, UninstallFromOneAircraftKeepsWhatAnotherStillUses)
     for (const char *file : {"Gauges\\VQT7_Boomcue.gau", "Gauges\\VQT7_Drag_Drone.gau", "sound\\QX\\Supersonic.wav", "sound\\QX\\Speed_Brake.wav"})
         EXPECT_FALSE(sim.bytes("sim\\" + std::string(file)).empty()) << file;
 
-    ASSERT_EQ(run_gaugeinstall(sim, "--uninstall " + quoted(sim.at("sim"))).exit_code, 0u);
+    ASSERT_EQ(run_gaugeinstall(sim, "--uninstall " + quote(sim.at("sim"))).exit_code, 0u);
     for (const char *file : {"Gauges\\VQT7_Boomcue.gau", "Gauges\\VQT7_Drag_Drone.gau", "sound\\QX\\Supersonic.wav", "sound\\QX\\Speed_Brake.wav"})
         EXPECT_EQ(GetFileAttributesW(wide(sim.at("sim\\" + std::string(file))).c_str()), INVALID_FILE_ATTRIBUTES) << file;
     EXPECT_EQ(sim.bytes("sim\\Aircraft\\Cub\\panel\\panel.cfg"), "[Window00]\ngauge00=Cub!Clock,0,0\n");
@@ -291,7 +281,7 @@ TEST(GaugeInstall, UninstallFromOneAircraftKeepsWhatAnotherStillUses)
     // The user changes the panel since; a new install keeps the first backup as it is.
     std::string edited = std::string(SKYLANE) + "[Window02]\r\ngauge00=Gps!Gps,0,0\r\n";
     sim.text("sim\\Aircraft\\Skylane\\panel\\panel.cfg", edited);
-    InstallRun again = run_gaugeinstall(sim, quoted(sim.at("sim")) + " Skylane");
+    InstallRun again = run_gaugeinstall(sim, quote(sim.at("sim")) + " Skylane");
     EXPECT_EQ(again.exit_code, 0u) << again.out;
     EXPECT_NE(again.out.find("an earlier backup"), std::string::npos) << again.out;
     EXPECT_EQ(sim.bytes("sim\\Aircraft\\Skylane\\panel\\panel.cfg.vqt7-backup"), SKYLANE) << "never overwritten";
@@ -304,14 +294,14 @@ TEST(GaugeInstall, DryRunShowsTheDiffAndChangesNoByteNorTime)
     for (const char *arguments : {"--dry-run", "--dry-run --uninstall"}) {
         SCOPED_TRACE(arguments);
         TreeSnapshot before = snapshot_tree(sim.at("sim"));
-        InstallRun run = run_gaugeinstall(sim, std::string(arguments) + " " + quoted(sim.at("sim")) + " Skylane");
+        InstallRun run = run_gaugeinstall(sim, std::string(arguments) + " " + quote(sim.at("sim")) + " Skylane");
         EXPECT_EQ(run.exit_code, 0u) << run.out << run.err;
         EXPECT_EQ(tree_changes(before, snapshot_tree(sim.at("sim"))), "");
         std::string sign = strstr(arguments, "uninstall") ? "-" : "+";
         EXPECT_NE(run.out.find("\n" + sign + "gauge04=VQT7_Boomcue!VQT7_Boomcue, 0, 0, 40, 40\n"), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("Dry run, nothing was changed"), std::string::npos) << run.out;
         // The uninstall's dry run needs something to take out.
-        ASSERT_EQ(run_gaugeinstall(sim, quoted(sim.at("sim")) + " Skylane").exit_code, 0u);
+        ASSERT_EQ(run_gaugeinstall(sim, quote(sim.at("sim")) + " Skylane").exit_code, 0u);
     }
 }
 
@@ -348,10 +338,9 @@ TEST(GaugeInstall, EditsTheVirtualStoreCopyTheSimulatorReads)
     std::string store = sim.at("store");  // as run_gaugeinstall tells the program
     std::string copy = store + sim.at("sim\\Aircraft\\Skylane\\panel\\panel.cfg").substr(2);
     ASSERT_TRUE(write_file(copy, SKYLANE));
-    InstallRun run = run_gaugeinstall(sim, quoted(sim.at("sim")) + " Skylane");
+    InstallRun run = run_gaugeinstall(sim, quote(sim.at("sim")) + " Skylane");
     EXPECT_EQ(run.exit_code, 0u) << run.out << run.err;
-    std::vector<uint8_t> edited = read_file(copy);
-    EXPECT_EQ(std::string(edited.begin(), edited.end()), SKYLANE_INSTALLED);
+    EXPECT_EQ(read_file(copy), SKYLANE_INSTALLED);
     EXPECT_EQ(sim.bytes("sim\\Aircraft\\Skylane\\panel\\panel.cfg"), "[Window00]\r\ngauge00=Skylane!Clock,0,0\r\n")
         << "the original, which the simulator no longer reads, is left alone";
     EXPECT_NE(run.out.find("VirtualStore copy"), std::string::npos) << run.out;
@@ -361,7 +350,7 @@ TEST(GaugeInstall, BadCommandLineIsOneLineAndExitTwo)
 {
     Sim sim = fresh_sim("CommandLine");
     make_folders(sim.at("not_a_sim"));
-    std::string folder = quoted(sim.at("sim"));
+    std::string folder = quote(sim.at("sim"));
     struct {
         std::string arguments, message;
     } cases[] = {
@@ -371,7 +360,7 @@ TEST(GaugeInstall, BadCommandLineIsOneLineAndExitTwo)
         {"--uninstall --at 1,2 " + folder, "--at places the gauges"},
         {folder + " --json", "name the aircraft to install into"},
         {folder + " NoSuchPlane", "no aircraft folder 'NoSuchPlane' under"},
-        {quoted(sim.at("not_a_sim")) + " Other", "is not the simulator's folder: it has no fs9.exe"},
+        {quote(sim.at("not_a_sim")) + " Other", "is not the simulator's folder: it has no fs9.exe"},
     };
     for (const auto &c : cases) {
         InstallRun run = run_gaugeinstall(sim, c.arguments);
@@ -396,15 +385,11 @@ TEST(GaugeInstall, CarriesTheReleaseAndRunsAsInvoker)
     };
     std::string manifest = resource(1, 24);
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
-    auto built = [](const std::string &path) {
-        std::vector<uint8_t> bytes = read_file(path);
-        return std::string(bytes.begin(), bytes.end());
-    };
     std::string sounds = exe_folder() + "..\\sounds\\sound\\QX\\";
-    EXPECT_EQ(resource(101, 10), built(module_path(BOOMCUE_FILE)));
-    EXPECT_EQ(resource(102, 10), built(module_path(DRAGDRONE_FILE)));
-    EXPECT_EQ(resource(201, 10), built(sounds + "Supersonic.wav"));
-    EXPECT_EQ(resource(202, 10), built(sounds + "Speed_Brake.wav"));
+    EXPECT_EQ(resource(101, 10), read_file(module_path(BOOMCUE_FILE)));
+    EXPECT_EQ(resource(102, 10), read_file(module_path(DRAGDRONE_FILE)));
+    EXPECT_EQ(resource(201, 10), read_file(sounds + "Supersonic.wav"));
+    EXPECT_EQ(resource(202, 10), read_file(sounds + "Speed_Brake.wav"));
     FreeLibrary(exe);
 }
 

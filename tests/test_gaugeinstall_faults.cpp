@@ -17,20 +17,14 @@ struct QuietConsole : gaugeinstall::Console {
     bool read_line(std::string &) override { return false; }
 };
 
-std::string bytes_of(const std::string &path)
-{
-    std::vector<uint8_t> bytes = read_file(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 gaugeinstall::Payload built_payload()
 {
     gaugeinstall::Payload payload;
     std::string sounds = exe_folder() + "..\\sounds\\sound\\QX\\";
-    payload.modules[0] = bytes_of(module_path(BOOMCUE_FILE));
-    payload.modules[1] = bytes_of(module_path(DRAGDRONE_FILE));
-    payload.sounds[0] = bytes_of(sounds + "Supersonic.wav");
-    payload.sounds[1] = bytes_of(sounds + "Speed_Brake.wav");
+    payload.modules[0] = read_file(module_path(BOOMCUE_FILE));
+    payload.modules[1] = read_file(module_path(DRAGDRONE_FILE));
+    payload.sounds[0] = read_file(sounds + "Supersonic.wav");
+    payload.sounds[1] = read_file(sounds + "Speed_Brake.wav");
     gaugeinstall::hash_payload(payload);
     return payload;
 }

@@ -77,19 +77,6 @@ std::string exe_folder()
     return toolbox::program_folder();
 }
 
-std::string module_path(const char *file)
-{
-    return exe_folder() + "..\\gauges\\" + file;
-}
-
-std::vector<uint8_t> read_file(const std::string &path)
-{
-    std::vector<uint8_t> bytes;
-    std::string reason;
-    toolbox::read_whole_file(path, bytes, reason);
-    return bytes;
-}
-
 std::vector<std::string> sound_calls(uint32_t from, bool with_attach_detach)
 {
     std::vector<std::string> calls;
@@ -248,11 +235,11 @@ std::vector<uint32_t> changed_offsets(const Snapshot &before, const Snapshot &af
 
 std::string describe(const panel_host::CallRecord &record)
 {
-    static const char *const names[panel_host::SAVED_COUNT] = {"EBX", "ESI", "EDI", "EBP", "ESP"};
     std::string text;
     for (int i = 0; i < panel_host::SAVED_COUNT; ++i) {
         char line[64];
-        snprintf(line, sizeof line, "%s%s %08X -> %08X", i ? ", " : "", names[i], record.handed[i], record.returned[i]);
+        snprintf(line, sizeof line, "%s%s %08X -> %08X", i ? ", " : "", panel_host::SAVED_NAMES[i], record.handed[i],
+                 record.returned[i]);
         text += line;
     }
     return text;

@@ -57,9 +57,7 @@ std::vector<uint32_t> fetched_tokens();
 // The folder of the running test program, with a trailing backslash.
 std::string exe_folder();
 // Where the build left a gauge module, by file name.
-std::string module_path(const char *file);
-// Reads a whole file; empty if it cannot be read.
-std::vector<uint8_t> read_file(const std::string &path);
+using panel_host::module_path;
 
 // The journal since `from`, one string a call, library loads and unloads included when asked:
 //   play(sound\QX\Supersonic.wav,,0)   stop(SPBR)   terminate()   attach   detach

@@ -13,6 +13,7 @@
 
 #include "host_contract.h"
 #include "sound_journal.h"
+#include "toolbox.h"
 
 // The modules' records, by name only: the host reads and writes every record by byte position
 // (host_contract.h), never through the modules' own record types.
@@ -66,6 +67,12 @@ bool load_module(const std::string &path, Module &module, std::string &error, bo
                  bool *entry_crashed = nullptr);
 // Unloads the module. Its instances must have been killed.
 void unload_module(Module &module);
+// Where the build leaves a gauge module of that file name, for the programs built beside it
+// (the tests, the benchmark): build\gauges next to their build\bin.
+inline std::string module_path(const char *file)
+{
+    return toolbox::program_folder() + "..\\gauges\\" + file;
+}
 
 // Creates an instance of one of the module's gauges (index into Module::gauges).
 Instance make_instance(Module &module, size_t gauge_index = 0);
@@ -139,6 +146,7 @@ bool use_sound_library(const std::string &variant);
 // thread's handler chain holds for the call's length: the thunk returns as if the callee had,
 // with the exception in the record, and the host's registers and x87 state its own.
 enum CALLEE_SAVED { SAVED_EBX, SAVED_ESI, SAVED_EDI, SAVED_EBP, SAVED_ESP, SAVED_COUNT };
+inline constexpr const char *SAVED_NAMES[SAVED_COUNT] = {"EBX", "ESI", "EDI", "EBP", "ESP"};
 struct CallRecord {
     uint32_t handed[SAVED_COUNT];    // the marks; for ESP where the callee must leave it
     uint32_t returned[SAVED_COUNT];  // as the callee returned

@@ -11,6 +11,9 @@
 
 extern "C" GAUGE_IMPORT_TABLE ImportTable;
 
+// A service the bench does not provide, by its byte in the host's service table.
+constexpr uint32_t UNPROVIDED_SERVICE_AT = 44;
+
 #ifdef ROGUE_CRASH
 static volatile uintptr_t service_id_null;  // 0, and the compiler cannot know it
 #endif
@@ -34,7 +37,7 @@ static void HOST_CALL rogue_callback(GAUGEHDR *, int32_t service_id, uint32_t)
 #elif defined(ROGUE_REGISTERS)
     overwrite_ebx();
 #else
-    ((SERVICE *)ImportTable.panels)[44 / 4]();
+    ((SERVICE *)ImportTable.panels)[UNPROVIDED_SERVICE_AT / sizeof(SERVICE)]();
 #endif
 }
 
@@ -57,9 +60,9 @@ static char rogue_name[] = "Rogue_Registers";
 #else
 static char rogue_name[] = "Rogue_Service";
 #endif
-static MOUSERECT rogue_mouse[] = {{.rect_type = MOUSE_RECT_EOL, .box = {0, 0, 0, 0}, .cursor = -1, .host_data_24 = {}}};
+static MOUSERECT rogue_mouse[] = {{.rect_type = MOUSE_RECT_EOL, .box = {0, 0, 0, 0}, .cursor = CURSOR_NONE, .host_data_24 = {}}};
 static GAUGEHDR rogue_header = {
-    .gauge_header_version = 800,
+    .gauge_header_version = GAUGEHDR_VERSION,
     .gauge_name = rogue_name,
     .elements_list = 0,
     .mouse_rect = rogue_mouse,
@@ -69,11 +72,18 @@ static GAUGEHDR rogue_header = {
 static void HOST_CALL rogue_nothing(void) {}
 
 extern "C" {
-GAUGE_IMPORT_TABLE ImportTable = {0x0F, 0, {0, 0}};
+GAUGE_IMPORT_TABLE ImportTable = {.table_id = IMPORT_TABLE_ID, .panels = 0, .reserved = {0, 0}};
+GAUGE_LINKAGE Linkage = {
+    .module_id = LINKAGE_MODULE_ID,
+    .module_init = rogue_nothing,
+    .module_deinit = rogue_nothing,
+    .reserved = {0, 0},
+    .module_version = LINKAGE_MODULE_VERSION,
 #ifdef ROGUE_UNREADABLE
-// The first page of the address space is never mapped.
-GAUGE_LINKAGE Linkage = {0x13, rogue_nothing, rogue_nothing, {0, 0}, 0x0800, {(GAUGEHDR *)0x10, 0}};
+    // In the first page of the address space, which is never mapped.
+    .gauge_header_list = {(GAUGEHDR *)0x10, 0},
 #else
-GAUGE_LINKAGE Linkage = {0x13, rogue_nothing, rogue_nothing, {0, 0}, 0x0800, {&rogue_header, 0}};
+    .gauge_header_list = {&rogue_header, 0},
 #endif
+};
 }

@@ -10,6 +10,8 @@
 extern "C" GAUGE_LINKAGE Linkage;
 
 constexpr int TREE_LEVELS = 30;
+// What a C++ throw raises: a library's own error handling, not a crash.
+constexpr DWORD CPP_EXCEPTION_CODE = 0xE06D7363;
 
 static char tree_name[] = "Rogue_Tree";
 static ELEMENT_STATIC_IMAGE tree_elements[TREE_LEVELS + 1];
@@ -20,14 +22,14 @@ static ELEMENT_HEADER *tree_root[2];
 static LONG WINAPI continue_after_own(EXCEPTION_POINTERS *pointers)
 {
     DWORD code = pointers->ExceptionRecord->ExceptionCode;
-    bool own = code == 0xE06D7363 || code == EXCEPTION_ACCESS_VIOLATION;
+    bool own = code == CPP_EXCEPTION_CODE || code == EXCEPTION_ACCESS_VIOLATION;
     return own ? EXCEPTION_CONTINUE_EXECUTION : EXCEPTION_CONTINUE_SEARCH;
 }
 
 static void raise_handled()
 {
     void *handler = AddVectoredExceptionHandler(0, continue_after_own);
-    RaiseException(0xE06D7363, 0, 0, 0);
+    RaiseException(CPP_EXCEPTION_CODE, 0, 0, 0);
     RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 0, 0);
     RemoveVectoredExceptionHandler(handler);
 }
