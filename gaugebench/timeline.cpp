@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "json_line.h"
+
 namespace bench {
 
 std::string instance_label(const std::string &gauge, int instance)
@@ -226,7 +228,7 @@ std::string TimelineWriter::json_line(const TimelineEvent &event)
     case EventKind::End:
         break;
     }
-    std::string fields = rest.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    std::string fields = toolbox::json_line(rest);
     // "{...}" without its opening brace follows the lead; an empty object leaves only "}".
     return std::string(lead) + (fields.size() > 2 ? "," + fields.substr(1) : "}");
 }

@@ -1,6 +1,8 @@
 // The checklist's lines: a fixed-width text line for people, one JSON object a line for scripts.
 #include <nlohmann/json.hpp>
 
+#include "json_line.h"
+
 #include "checks.h"
 
 namespace gaugecheck {
@@ -23,13 +25,6 @@ static const char *status_name(Status status)
     return "?";
 }
 
-// A panel.cfg in an odd code page could still slip a stray byte through: replace it rather
-// than lose the line.
-static std::string dump(const nlohmann::ordered_json &record)
-{
-    return record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
 std::string finding_line(const Finding &finding, bool json)
 {
     if (json) {
@@ -37,7 +32,7 @@ std::string finding_line(const Finding &finding, bool json)
                                          {"file", finding.file}, {"message", finding.message}};
         if (finding.status != Status::ok)
             record["fix"] = finding.fix;
-        return dump(record);
+        return toolbox::json_line(record);
     }
     std::string line = status_name(finding.status);
     line.resize(9, ' ');
@@ -57,7 +52,7 @@ std::string summary_line(const Findings &findings, bool json)
     int problems = findings.count(Status::problem), warnings = findings.count(Status::warning);
     int oks = findings.count(Status::ok);
     if (json)
-        return dump({{"check", "summary"}, {"problems", problems}, {"warnings", warnings}, {"ok", oks}});
+        return toolbox::json_line({{"check", "summary"}, {"problems", problems}, {"warnings", warnings}, {"ok", oks}});
     std::string line = counted(problems, "problem") + ", " + counted(warnings, "warning") + ", " +
                        std::to_string(oks) + " ok";
     if (problems)

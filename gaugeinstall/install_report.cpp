@@ -3,16 +3,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "json_line.h"
+
 namespace gaugeinstall {
 
 using nlohmann::ordered_json;
-
-// A panel.cfg in an odd code page could still slip a stray byte through: replace it rather
-// than lose the line.
-static std::string dump(const ordered_json &record)
-{
-    return record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
 
 std::string step_line(const Step &step, bool json)
 {
@@ -21,7 +16,7 @@ std::string step_line(const Step &step, bool json)
         record["line"] = step.line ? ordered_json(step.line) : ordered_json(nullptr);
         record["text"] = step.text.empty() ? ordered_json(nullptr) : ordered_json(step.text);
         record["message"] = step.message;
-        return dump(record);
+        return toolbox::json_line(record);
     }
     std::string line = action_name(step.action);
     line.resize(12, ' ');
@@ -36,7 +31,7 @@ std::string step_line(const Step &step, bool json)
 std::string diff_line(const PanelDiff &diff, bool json)
 {
     if (json)
-        return dump({{"action", "diff"}, {"file", diff.file}, {"line", nullptr}, {"text", diff.diff}, {"message", "the change to this panel.cfg, as a unified diff"}});
+        return toolbox::json_line({{"action", "diff"}, {"file", diff.file}, {"line", nullptr}, {"text", diff.diff}, {"message", "the change to this panel.cfg, as a unified diff"}});
     std::string text = diff.diff;
     if (!text.empty() && text.back() == '\n')
         text.pop_back();
@@ -53,14 +48,14 @@ std::vector<std::string> verdict_lines(const gaugecheck::Findings &findings, boo
             ordered_json record = {{"action", "check"}, {"file", finding.file}, {"line", nullptr}, {"text", nullptr},
                                    {"message", finding.message}, {"status", finding.status == gaugecheck::Status::problem ? "problem" : "warning"},
                                    {"fix", finding.fix}};
-            lines.push_back(dump(record));
+            lines.push_back(toolbox::json_line(record));
         } else {
             lines.push_back(gaugecheck::finding_line(finding, false));
         }
     }
     int problems = findings.count(gaugecheck::Status::problem), warnings = findings.count(gaugecheck::Status::warning);
     if (json)
-        lines.push_back(dump({{"action", "check_summary"}, {"problems", problems}, {"warnings", warnings},
+        lines.push_back(toolbox::json_line({{"action", "check_summary"}, {"problems", problems}, {"warnings", warnings},
                               {"ok", findings.count(gaugecheck::Status::ok)}}));
     else
         lines.push_back("gaugecheck: " + gaugecheck::summary_line(findings, false));
@@ -86,7 +81,7 @@ std::string summary_line(const Summary &summary, bool json)
     for (Action action : {Action::copy, Action::replace, Action::remove})
         files += plan.count(action);
     if (json)
-        return dump({{"action", "summary"}, {"result", outcome_name(summary.outcome)},
+        return toolbox::json_line({{"action", "summary"}, {"result", outcome_name(summary.outcome)},
                      {"mode", summary.uninstall ? "uninstall" : "install"}, {"lines_added", plan.lines_added},
                      {"lines_fixed", plan.lines_fixed}, {"lines_removed", plan.lines_removed},
                      {"panel_files", (int)plan.diffs.size()}, {"files", files}, {"message", summary.message}});
