@@ -34,6 +34,19 @@ std::string parent_folder(const std::string &path)
     return path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
 }
 
+std::string folder_at_or_above(std::string folder, bool (*wanted)(const std::string &folder))
+{
+    while (!folder.empty()) {
+        if (wanted(folder))
+            return folder;
+        std::string parent = parent_folder(folder);
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    return std::string();
+}
+
 static DWORD attributes(const std::string &path)
 {
     return GetFileAttributesW(toolbox::widen(path).c_str());

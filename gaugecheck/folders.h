@@ -14,6 +14,10 @@ std::string join_path(const std::string &folder, const std::string &name);
 std::string full_path(const std::string &path);
 std::string parent_folder(const std::string &path);
 
+// The first folder at or above `folder` (a full path) for which `wanted` holds; empty when none
+// up to the drive's root does.
+std::string folder_at_or_above(std::string folder, bool (*wanted)(const std::string &folder));
+
 bool is_file(const std::string &path);
 bool is_folder(const std::string &path);
 // The file of that name in `folder`, compared as Windows compares names ("PANEL.CFG" for

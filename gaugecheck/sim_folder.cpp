@@ -16,20 +16,6 @@ static bool has_sim_program(const std::string &folder)
     return is_file(join_path(folder, SIM_PROGRAM));
 }
 
-// The first folder at or above `folder` that holds the simulator's program.
-static std::string sim_folder_above(std::string folder)
-{
-    while (!folder.empty()) {
-        if (has_sim_program(folder))
-            return folder;
-        std::string parent = parent_folder(folder);
-        if (parent == folder)
-            break;
-        folder = parent;
-    }
-    return std::string();
-}
-
 static std::string current_folder()
 {
     DWORD length = GetCurrentDirectoryW(0, 0);
@@ -42,9 +28,9 @@ static std::string current_folder()
 bool find_sim_folder(const std::string &given, const char *program, std::string &sim, std::string &message)
 {
     if (given.empty()) {
-        sim = sim_folder_above(full_path(current_folder()));
+        sim = folder_at_or_above(full_path(current_folder()), has_sim_program);
         if (sim.empty())
-            sim = sim_folder_above(full_path(toolbox::program_folder()));
+            sim = folder_at_or_above(full_path(toolbox::program_folder()), has_sim_program);
         if (sim.empty())
             message = std::string("found no ") + SIM_PROGRAM +
                       " above the current folder or this program's folder. Give the simulator's folder: " + program +

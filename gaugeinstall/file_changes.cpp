@@ -28,21 +28,6 @@ static DWORD attributes(const std::string &path)
     return GetFileAttributesW(toolbox::widen(path).c_str());
 }
 
-// The nearest folder at or above `folder` that exists: where a missing folder would be made.
-static std::string existing_folder(std::string folder)
-{
-    while (!folder.empty()) {
-        DWORD found = attributes(folder);
-        if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY))
-            return folder;
-        std::string parent = parent_folder(folder);
-        if (parent == folder)
-            break;
-        folder = parent;
-    }
-    return std::string();
-}
-
 // Asks Windows whether this account may add files to the folder, by opening it for exactly that:
 // nothing is written, so a dry run leaves no trace either.
 static bool folder_writable(const std::string &folder, std::string &problem)
@@ -110,7 +95,8 @@ bool check_changes(const std::vector<FileChange> &changes, std::string &problem)
             problem = change.path + ": a file of this name appeared since gaugeinstall looked -> run gaugeinstall again";
             return false;
         }
-        std::string folder = existing_folder(parent_folder(change.path));
+        // Where a missing folder would be made.
+        std::string folder = gaugecheck::folder_at_or_above(parent_folder(change.path), gaugecheck::is_folder);
         if (folder.empty()) {
             problem = change.path + ": no folder of this path exists -> check the simulator's folder";
             return false;
