@@ -3,12 +3,11 @@
 // spelling, the window it sits in, and whether its gaugeNN key is the only one of that number
 // in its window. Lines meaning our modules in a panel folder no aircraft.cfg chooses are
 // never read: a warning says so.
-#include <windows.h>
-
 #include <map>
 #include <set>
 
 #include "aircraft_cfg.h"
+#include "cfg_file.h"
 #include "checks.h"
 #include "folders.h"
 #include "gauge_lines.h"
@@ -19,7 +18,6 @@
 namespace gaugecheck {
 
 using panelcfg::Document;
-using panelcfg::Encoding;
 using panelcfg::GaugeLine;
 using panelcfg::KeyKind;
 using panelcfg::WindowKind;
@@ -29,39 +27,6 @@ using panelcfg::WindowKind;
 static const int ALIAS_CHAIN_LIMIT = 32;
 
 namespace {
-
-// A panel.cfg or aircraft.cfg as read: its lines over its own bytes, and how to show them.
-struct ReadCfg {
-    Document document;
-    Encoding encoding = Encoding::utf8;
-
-    // Bytes of the file as UTF-8 for a message: an ANSI file's through the system's code page.
-    std::string shown(std::string_view raw) const
-    {
-        if (encoding != Encoding::ansi || raw.empty())
-            return std::string(raw);
-        int length = MultiByteToWideChar(CP_ACP, 0, raw.data(), (int)raw.size(), 0, 0);
-        std::wstring wide((size_t)length, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, raw.data(), (int)raw.size(), &wide[0], length);
-        return toolbox::narrow(wide);
-    }
-};
-
-bool read_cfg(const std::string &path, ReadCfg &cfg, std::string &reason)
-{
-    std::vector<uint8_t> bytes;
-    if (!toolbox::read_whole_file(path, bytes, reason, panelcfg::TEXT_LIMIT))
-        return false;
-    std::string text(bytes.begin(), bytes.end());
-    panelcfg::TextCheck check = panelcfg::check_text(text);
-    if (!check.text) {
-        reason = check.reason;
-        return false;
-    }
-    cfg.encoding = check.encoding;
-    cfg.document = panelcfg::read_document(std::move(text));
-    return true;
-}
 
 std::string two_digits(int number)
 {
@@ -93,7 +58,7 @@ struct PanelScan {
     // `depth`: how many panels of an alias chain lead here, this one included.
     PanelState scan(const std::string &cfg, int depth = 1);
     // `folder`: the panel's own folder, where the simulator looks for a module first.
-    void judge_lines(const std::string &cfg, const std::string &folder, const ReadCfg &read,
+    void judge_lines(const std::string &cfg, const std::string &folder, const CfgFile &read,
                      const std::vector<GaugeLine> &lines);
     void scan_aircraft(const std::string &folder);
     void judge_unchosen();
@@ -116,9 +81,9 @@ PanelState PanelScan::scan(const std::string &found, int depth)
                          "the simulator reads " + cfg + " in place of this file: Windows keeps that copy in its " +
                              "VirtualStore since a program without administrator rights changed the file here",
                          "make changes to " + cfg + ", or move your panel.cfg over this one and delete that copy");
-    ReadCfg read;
+    CfgFile read;
     std::string reason;
-    if (!read_cfg(cfg, read, reason)) {
+    if (read_cfg(cfg, read, reason) != CfgRead::ok) {
         findings.warning("panel", cfg, "skipped: " + reason,
                          "if this aircraft should hold the gauges, make this its real panel.cfg: plain text, "
                          "ANSI or UTF-8, a few KB");
@@ -176,7 +141,7 @@ PanelState PanelScan::scan(const std::string &found, int depth)
     return state;
 }
 
-void PanelScan::judge_lines(const std::string &cfg, const std::string &folder, const ReadCfg &read,
+void PanelScan::judge_lines(const std::string &cfg, const std::string &folder, const CfgFile &read,
                             const std::vector<GaugeLine> &lines)
 {
     const Document &document = read.document;
@@ -273,12 +238,12 @@ void PanelScan::scan_aircraft(const std::string &folder)
     base.aircraft_cfg = find_file(folder, "aircraft.cfg");
     if (!base.aircraft_cfg.empty())
         base.aircraft_cfg = store.effective(base.aircraft_cfg);
-    ReadCfg aircraft;
+    CfgFile aircraft;
     std::string reason;
-    if (!base.aircraft_cfg.empty() && !read_cfg(base.aircraft_cfg, aircraft, reason)) {
+    if (!base.aircraft_cfg.empty() && read_cfg(base.aircraft_cfg, aircraft, reason) != CfgRead::ok) {
         findings.warning("panel", base.aircraft_cfg, "skipped: " + reason + "; gaugecheck takes the folder panel",
                          "make aircraft.cfg plain text again (ANSI or UTF-8)");
-        aircraft = ReadCfg();
+        aircraft = CfgFile();
     }
     for (const panelcfg::Section &section : aircraft.document.sections)
         if (section.name.size() > 7 && panelcfg::same_ascii(section.name.substr(0, 7), "fltsim."))
@@ -332,9 +297,9 @@ void PanelScan::judge_unchosen()
     for (const Unchosen &left : unchosen) {
         if (panels.count(path_key(left.cfg)))
             continue;  // an alias leads here, so the simulator reads it after all
-        ReadCfg read;
+        CfgFile read;
         std::string reason;
-        if (!read_cfg(left.cfg, read, reason))
+        if (read_cfg(left.cfg, read, reason) != CfgRead::ok)
             continue;
         bool ours = false;
         for (const GaugeLine &line : panelcfg::gauge_lines(read.document))

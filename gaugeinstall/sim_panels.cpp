@@ -7,6 +7,7 @@
 #include <set>
 
 #include "aircraft_cfg.h"
+#include "cfg_file.h"
 #include "folders.h"
 #include "gauge_lines.h"
 #include "panel_document.h"
@@ -81,22 +82,15 @@ bool SimFolder::find_panel_cfg(const std::string &folder, PanelFile &file) const
     return is_file(file.read_path);
 }
 
-bool SimFolder::read(const std::string &read_path, std::string &bytes, std::string &reason) const
+// The document of a cfg file that can be read as text, else an empty one: the simulator too
+// goes on as if such a file said nothing.
+static panelcfg::Document document_or_empty(const std::string &path)
 {
-    std::vector<uint8_t> data;
-    // One byte past the limit tells a file that is too large from one that just fits.
-    if (!toolbox::read_whole_file(read_path, data, reason, panelcfg::TEXT_LIMIT + 1))
-        return false;
-    bytes.assign(data.begin(), data.end());
-    return true;
-}
-
-static std::string read_text_or_empty(const SimFolder &sim, const std::string &path)
-{
-    std::string bytes, reason;
-    if (!is_file(path) || !sim.read(path, bytes, reason) || !panelcfg::check_text(bytes).text)
-        return std::string();
-    return bytes;
+    gaugecheck::CfgFile cfg;
+    std::string reason;
+    if (!is_file(path) || gaugecheck::read_cfg(path, cfg, reason) != gaugecheck::CfgRead::ok)
+        return panelcfg::Document();
+    return cfg.document;
 }
 
 AircraftPanels SimFolder::panels_of(const std::string &aircraft_folder) const
@@ -104,7 +98,7 @@ AircraftPanels SimFolder::panels_of(const std::string &aircraft_folder) const
     AircraftPanels result;
     result.folder = aircraft_folder;
     std::string aircraft_cfg = store_.effective(join_path(aircraft_folder, "aircraft.cfg"));
-    panelcfg::Document choices = panelcfg::read_document(read_text_or_empty(*this, aircraft_cfg));
+    panelcfg::Document choices = document_or_empty(aircraft_cfg);
     std::set<std::string> seen;
     for (const panelcfg::PanelChoice &choice : panelcfg::chosen_panel_folders(choices)) {
         if (!choice.problem.empty()) {
@@ -129,7 +123,7 @@ AircraftPanels SimFolder::panels_of(const std::string &aircraft_folder) const
                                  " panels; point the alias at the panel.cfg that holds the panel itself";
                 return result;
             }
-            panelcfg::Alias alias = panelcfg::find_alias(panelcfg::read_document(read_text_or_empty(*this, file.read_path)));
+            panelcfg::Alias alias = panelcfg::find_alias(document_or_empty(file.read_path));
             if (alias.line < 0)
                 break;
             if (file.via.empty() && depth == 0)

@@ -41,9 +41,6 @@ public:
     // Every panel*\panel.cfg of `aircraft_folder`, chosen or not, aliases not followed.
     std::vector<PanelFile> every_panel_file(const std::string &aircraft_folder) const;
 
-    // Reads what the simulator reads for `read_path`. False with a reason.
-    bool read(const std::string &read_path, std::string &bytes, std::string &reason) const;
-
 private:
     // The panel.cfg in `folder` (any case of its name) or its VirtualStore copy; false when none.
     bool find_panel_cfg(const std::string &folder, PanelFile &file) const;
