@@ -66,8 +66,8 @@ struct Run {
         if (dry_run || confirm)
             for (const PanelDiff &diff : plan.diffs)
                 out(diff_line(diff, json));
-        std::string counts = counted(plan.lines_added, "line") + " added, " + std::to_string(plan.lines_fixed) +
-                             " fixed, " + std::to_string(plan.lines_removed) + " removed in " +
+        std::string counts = counted(plan.count(Action::add_line), "line") + " added, " + std::to_string(plan.count(Action::fix_line)) +
+                             " fixed, " + std::to_string(plan.count(Action::remove_line)) + " removed in " +
                              counted((int)plan.diffs.size(), "panel.cfg file") + "; " +
                              counted(plan.count(Action::copy), "file") + " copied, " +
                              std::to_string(plan.count(Action::replace)) + " replaced, " +

@@ -42,8 +42,7 @@ struct PanelDiff {
 struct Plan {
     std::vector<Step> steps;
     std::vector<FileChange> changes;
-    std::vector<PanelDiff> diffs;
-    int lines_added = 0, lines_fixed = 0, lines_removed = 0;
+    std::vector<PanelDiff> diffs;  // one a panel.cfg that changes
     int count(Action action) const;
     bool refused() const { return count(Action::refuse) > 0; }
 };

@@ -82,8 +82,8 @@ std::string summary_line(const Summary &summary, bool json)
         files += plan.count(action);
     if (json)
         return toolbox::json_line({{"action", "summary"}, {"result", outcome_name(summary.outcome)},
-                     {"mode", summary.uninstall ? "uninstall" : "install"}, {"lines_added", plan.lines_added},
-                     {"lines_fixed", plan.lines_fixed}, {"lines_removed", plan.lines_removed},
+                     {"mode", summary.uninstall ? "uninstall" : "install"}, {"lines_added", plan.count(Action::add_line)},
+                     {"lines_fixed", plan.count(Action::fix_line)}, {"lines_removed", plan.count(Action::remove_line)},
                      {"panel_files", (int)plan.diffs.size()}, {"files", files}, {"message", summary.message}});
     return summary.message;
 }

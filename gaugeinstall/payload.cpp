@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include "gauge_lines.h"
-#include "file_sum.h"
 
 namespace gaugeinstall {
 
@@ -32,16 +31,7 @@ bool load_payload(Payload &payload, std::string &reason)
             return false;
         }
     }
-    hash_payload(payload);
     return true;
-}
-
-void hash_payload(Payload &payload)
-{
-    for (int i = 0; i < 2; ++i) {
-        payload.module_sha256[i] = gaugecheck::sha256_hex((const uint8_t *)payload.modules[i].data(), payload.modules[i].size());
-        payload.sound_sha256[i] = gaugecheck::sha256_hex((const uint8_t *)payload.sounds[i].data(), payload.sounds[i].size());
-    }
 }
 
 }  // namespace gaugeinstall

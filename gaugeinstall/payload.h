@@ -13,14 +13,10 @@ namespace gaugeinstall {
 struct Payload {
     std::string modules[2];  // VQT7_Boomcue.gau, VQT7_Drag_Drone.gau
     std::string sounds[2];   // sound\QX\Supersonic.wav, sound\QX\Speed_Brake.wav
-    std::string module_sha256[2], sound_sha256[2];
 };
 
 // From the running program's own resources. False with a reason when one is missing or empty
 // (a damaged download).
 bool load_payload(Payload &payload, std::string &reason);
-
-// Fills in the SHA-256 sums of whatever the payload holds.
-void hash_payload(Payload &payload);
 
 }  // namespace gaugeinstall

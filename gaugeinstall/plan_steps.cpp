@@ -164,17 +164,14 @@ void Planner::report_lines(const ReadPanel &panel, const panelcfg::PanelEdit &ed
         switch (change.kind) {
         case panelcfg::ChangeKind::add_line:
             step(panel_steps, Action::add_line, path, "in " + section, change.line, panel.utf8(change.new_text));
-            ++plan.lines_added;
             break;
         case panelcfg::ChangeKind::fix_line:
             step(panel_steps, Action::fix_line, path,
                  "in " + section + ", was " + panel.utf8(change.old_text) + ": " + change.why, change.line,
                  panel.utf8(change.new_text));
-            ++plan.lines_fixed;
             break;
         case panelcfg::ChangeKind::remove_line:
             step(panel_steps, Action::remove_line, path, "in " + section, change.line, panel.utf8(change.old_text));
-            ++plan.lines_removed;
             break;
         case panelcfg::ChangeKind::already_installed:
             step(panel_steps, Action::keep, path, "already installed in " + section, change.line,

@@ -25,7 +25,6 @@ gaugeinstall::Payload built_payload()
     payload.modules[1] = read_file(module_path(DRAGDRONE_FILE));
     payload.sounds[0] = read_file(sounds + "Supersonic.wav");
     payload.sounds[1] = read_file(sounds + "Speed_Brake.wav");
-    gaugeinstall::hash_payload(payload);
     return payload;
 }
 
