@@ -7,6 +7,8 @@ cd "$(dirname "$0")"
 source scripts/common.sh
 
 ensure_tools
+# Every planted fault still changes the code it names, so that the fault round runs whole.
+scripts/planted_faults.sh --check
 # The pure code first, natively under the sanitizers: its unit tests and seed corpora (seconds).
 build_native
 ctest --test-dir "$NATIVE_BUILD_DIR" --output-on-failure --no-tests=error -j 2

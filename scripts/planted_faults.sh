@@ -3,10 +3,41 @@
 # and runs every test; a fault is caught when the build or a test fails. Prints one line a
 # fault and the count caught, and exits 1 when any survived.
 #   scripts/planted_faults.sh [N...]    # only the faults on those lines (counting from 1)
+#   scripts/planted_faults.sh --check   # only that each fault still changes its file (seconds)
 # PLANT_DIR (default /tmp/vqt7-planted-$USER) holds the copy and its build; reused if present.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
+
+mapfile -t faults < <(grep -v '^#' scripts/planted_faults.txt | grep -v '^$')
+
+# Applies fault N to a copy of its file in $2; fails, naming it, when the file is gone or the
+# expression no longer changes it (the code it targets moved).
+apply_fault() {
+  local n=$1 copy_file=$2 file expression what
+  IFS=$'\t' read -r file expression what <<<"${faults[$((n - 1))]}"
+  if [ ! -f "$file" ]; then
+    echo "fault $n names $file, which is gone: $what" >&2
+    return 1
+  fi
+  cp "$file" "$copy_file"
+  sed -i -e "$expression" "$copy_file"
+  if cmp -s "$file" "$copy_file"; then
+    echo "fault $n no longer changes $file: $what" >&2
+    return 1
+  fi
+}
+
+if [ "${1:-}" = --check ]; then
+  scratch=$(mktemp)
+  trap 'rm -f "$scratch"' EXIT
+  stale=0
+  for n in $(seq 1 ${#faults[@]}); do
+    apply_fault "$n" "$scratch" || stale=$((stale + 1))
+  done
+  echo "planted faults: $((${#faults[@]} - stale)) of ${#faults[@]} still apply"
+  exit $((stale > 0))
+fi
 
 plant_dir=${PLANT_DIR:-/tmp/vqt7-planted-${USER:-$(id -un)}}
 copy="$plant_dir/src"
@@ -25,19 +56,13 @@ if ! ctest --test-dir "$build" -j 2 >"$plant_dir/clean.log" 2>&1; then
   exit 2
 fi
 
-mapfile -t faults < <(grep -v '^#' scripts/planted_faults.txt | grep -v '^$')
 selected=("$@")
 [ ${#selected[@]} -gt 0 ] || selected=($(seq 1 ${#faults[@]}))
 caught=0
 survivors=()
 for n in "${selected[@]}"; do
   IFS=$'\t' read -r file expression what <<<"${faults[$((n - 1))]}"
-  cp "$file" "$copy/$file"
-  sed -i -e "$expression" "$copy/$file"
-  if cmp -s "$file" "$copy/$file"; then
-    echo "fault $n did not apply: $what" >&2
-    exit 2
-  fi
+  apply_fault "$n" "$copy/$file" || exit 2
   log="$plant_dir/fault-$n.log"
   if ! cmake --build "$build" -j 2 >"$log" 2>&1; then
     verdict="caught by the build"
