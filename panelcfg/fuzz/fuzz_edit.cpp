@@ -115,6 +115,98 @@ bool only_removed(std::string_view before, std::string_view after, bool (*remova
     return reach.count(after.size()) > 0;
 }
 
+// A line as a unified diff carries it: its bytes, and whether a line end follows them. The
+// diff does not say which line end (CRLF, LF), so that is all it can be held to.
+struct DiffLine {
+    std::string_view text;
+    bool ended;
+    bool operator==(const DiffLine &other) const { return text == other.text && ended == other.ended; }
+};
+
+std::vector<DiffLine> diff_lines_of(std::string_view bytes)
+{
+    std::vector<DiffLine> lines;
+    for (const PlainLine &line : split(bytes))
+        lines.push_back({line.text, !line.end.empty()});
+    return lines;
+}
+
+size_t number_at(std::string_view text, size_t &at)
+{
+    size_t value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+        value = value * 10 + (size_t)(text[at++] - '0');
+    return value;
+}
+
+// `diff` applied to `before` as patch applies it, every context and removed line checked
+// against the line it stands for; false when a hunk does not fit.
+bool apply_diff(std::string_view diff, const std::vector<DiffLine> &before, std::vector<DiffLine> &after)
+{
+    if (diff.empty()) {
+        after = before;  // no change, no diff
+        return true;
+    }
+    std::vector<std::string_view> rows;
+    for (size_t start = 0; start < diff.size();) {
+        size_t stop = diff.find('\n', start);
+        if (stop == std::string_view::npos)
+            return false;  // every row of a diff ends with "\n"
+        rows.push_back(diff.substr(start, stop - start));
+        start = stop + 1;
+    }
+    if (rows.size() < 2 || rows[0].substr(0, 4) != "--- " || rows[1].substr(0, 4) != "+++ ")
+        return false;
+    size_t old_at = 0;
+    for (size_t row = 2; row < rows.size();) {
+        // "@@ -s,c +t,d @@": s names the line before the hunk when c is 0.
+        std::string_view head = rows[row++];
+        size_t at = 4;
+        if (head.substr(0, 4) != "@@ -")
+            return false;
+        size_t old_start = number_at(head, at);
+        size_t old_count = head.substr(at, 1) == "," ? (++at, number_at(head, at)) : 1;
+        if (head.substr(at, 2) != " +")
+            return false;
+        at += 2;
+        size_t new_start = number_at(head, at);
+        size_t new_count = head.substr(at, 1) == "," ? (++at, number_at(head, at)) : 1;
+        if (head.substr(at) != " @@")
+            return false;
+        size_t first = old_count == 0 ? old_start : old_start - 1;
+        if (old_count > 0 && old_start == 0)
+            return false;
+        if (first < old_at || first > before.size())
+            return false;  // hunks in order, each after the last
+        after.insert(after.end(), before.begin() + (long)old_at, before.begin() + (long)first);
+        old_at = first;
+        if (new_start != (new_count == 0 ? after.size() : after.size() + 1))
+            return false;  // the new side's numbers say where the hunk lands
+        size_t olds = 0, news = 0;
+        while (row < rows.size() && rows[row].substr(0, 2) != "@@") {
+            std::string_view line = rows[row++];
+            bool ended = !(row < rows.size() && rows[row] == "\\ No newline at end of file");
+            if (!ended)
+                ++row;
+            char mark = line.empty() ? '?' : line[0];
+            DiffLine shown{line.substr(line.empty() ? 0 : 1), ended};
+            if (mark == ' ' || mark == '-') {
+                if (old_at >= before.size() || !(before[old_at] == shown))
+                    return false;
+                ++old_at, ++olds;
+            } else if (mark != '+') {
+                return false;
+            }
+            if (mark != '-')
+                after.push_back(shown), ++news;
+        }
+        if (olds != old_count || news != new_count)
+            return false;
+    }
+    after.insert(after.end(), before.begin() + (long)old_at, before.end());
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -163,7 +255,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!meant_ours)
         require(removed.bytes == input);
 
+    // The diff shown before an install is the install: its hunks applied to the input give the
+    // file the install writes, line for line.
     std::string diff = unified_diff(document, once, "a", "b");
     require(diff.empty() == (installed.bytes == input));
+    std::vector<DiffLine> patched;
+    require(apply_diff(diff, diff_lines_of(input), patched));
+    require(patched == diff_lines_of(installed.bytes));
     return 0;
 }
