@@ -15,9 +15,10 @@ declare -A CORPUS=(
   [fuzz_panel_edit]=panelcfg/fuzz/corpus/edit
   [fuzz_report_page]=gaugebench/report/fuzz/corpus
   [fuzz_scenario]=gaugebench/scenario/fuzz/corpus
+  [fuzz_sim_reading]=simreading/fuzz/corpus
 )
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_panel_read fuzz_panel_edit fuzz_report_page fuzz_scenario)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_panel_read fuzz_panel_edit fuzz_report_page fuzz_scenario fuzz_sim_reading)
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vqt7-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT

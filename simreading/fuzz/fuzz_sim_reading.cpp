@@ -1,0 +1,95 @@
+// libFuzzer target: the panel files of an aircraft read from a tree the input describes. The
+// input is records split by "\n--\n", each a path under Aircraft\ (where "Plane" is the aircraft
+// read), "=", and the file's bytes; a path after "store:" is a VirtualStore copy of that path.
+// Checked: every panel found is a file the tree holds and holds no alias the chain should have
+// followed, and the same tree with its names in another case reads the same.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+#include <string_view>
+
+#include "memory_files.h"
+#include "sim_reading.h"
+
+using namespace simreading;
+
+#define require(property) \
+    ((property) ? (void)0 : (fprintf(stderr, "property failed: %s (line %d)\n", #property, __LINE__), abort()))
+
+namespace {
+
+const std::string ROOT = "C:\\FS9\\Aircraft";
+const std::string STORE = "C:\\Store\\FS9\\Aircraft";
+
+// ASCII letters' case turned over, so that every name differs from the first tree's in case.
+std::string other_case(std::string_view text)
+{
+    std::string turned(text);
+    for (char &c : turned)
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+            c ^= 0x20;
+    return turned;
+}
+
+MemoryFiles tree_of(std::string_view input, bool turned)
+{
+    MemoryFiles files;
+    files.add_folder(ROOT);
+    size_t start = 0;
+    while (start <= input.size()) {
+        size_t stop = input.find("\n--\n", start);
+        std::string_view record = input.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
+        size_t equals = record.find('=');
+        if (equals != std::string_view::npos && equals > 0 && equals < 200) {
+            std::string path(record.substr(0, equals));
+            std::string bytes(record.substr(equals + 1));
+            bool copy = path.compare(0, 6, "store:") == 0;
+            if (copy)
+                path.erase(0, 6);
+            if (turned)
+                path = other_case(path);
+            if (copy) {
+                files.add_file(STORE + "\\" + path, bytes);
+                files.add_copy(ROOT + "\\" + path, STORE + "\\" + path);
+            } else {
+                files.add_file(ROOT + "\\" + path, bytes);
+            }
+        }
+        if (stop == std::string_view::npos)
+            break;
+        start = stop + 4;
+    }
+    return files;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size > 64 * 1024)
+        return 0;
+    std::string_view input((const char *)data, size);
+    MemoryFiles files = tree_of(input, false);
+    AircraftPanels panels = panels_of(files, ROOT, ROOT + "\\Plane");
+    require(!panels.problem.empty() || !panels.panels.empty());  // no panel is a problem named
+    for (const PanelFile &file : panels.panels) {
+        // The file exists and ends its chain: no alias in it leads anywhere further.
+        std::string bytes, reason;
+        require(files.read(file.read_path, panelcfg::TEXT_LIMIT, bytes, reason));
+        CfgFile cfg;
+        if (read_cfg(files, file.read_path, cfg, reason) == CfgRead::ok)
+            require(follow_alias(files, ROOT, cfg).kind == AliasKind::none);
+    }
+
+    // Windows compares names without case: the same tree spelled otherwise reads the same files.
+    MemoryFiles turned = tree_of(input, true);
+    AircraftPanels again = panels_of(turned, ROOT, ROOT + "\\Plane");
+    require(again.problem.empty() == panels.problem.empty());
+    require(again.panels.size() == panels.panels.size());
+    for (size_t i = 0; i < panels.panels.size() && i < again.panels.size(); ++i)
+        require(MemoryFiles::key(again.panels[i].read_path) == MemoryFiles::key(panels.panels[i].read_path));
+    return 0;
+}
