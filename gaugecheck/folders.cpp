@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "toolbox.h"
+#include "windows_sim_files.h"
 
 namespace gaugecheck {
 
@@ -84,13 +85,7 @@ std::string find_file(const std::string &folder, const std::string &name)
 
 std::string path_key(const std::string &path)
 {
-    std::wstring wide = toolbox::widen(path);
-    if (!wide.empty())
-        CharUpperBuffW(&wide[0], (DWORD)wide.size());
-    for (wchar_t &c : wide)
-        if (c == L'/')
-            c = L'\\';
-    return toolbox::narrow(wide);
+    return toolbox::name_key(path);
 }
 
 bool same_name(const std::string &a, const std::string &b)

@@ -13,7 +13,8 @@
 #include "gauge_lines.h"
 #include "panel_document.h"
 #include "toolbox.h"
-#include "virtual_store.h"
+#include "sim_reading.h"
+#include "windows_sim_files.h"
 
 namespace gaugecheck {
 
@@ -21,10 +22,6 @@ using panelcfg::Document;
 using panelcfg::GaugeLine;
 using panelcfg::KeyKind;
 using panelcfg::WindowKind;
-
-// Aliases are followed by recursion: a chain longer than any real aircraft set uses is cut here
-// before it can exhaust the stack.
-static const int ALIAS_CHAIN_LIMIT = 32;
 
 namespace {
 
@@ -50,7 +47,7 @@ struct Unchosen {
 struct PanelScan {
     std::string sim_folder;
     Findings &findings;
-    toolbox::VirtualStore store;
+    toolbox::WindowsSimFiles files;  // the simulator folder's, VirtualStore copies first
     std::vector<ModuleUse> uses;
     std::map<std::string, PanelState> panels;  // by path_key
     std::vector<Unchosen> unchosen;
@@ -75,7 +72,7 @@ PanelState PanelScan::scan(const std::string &found, int depth)
 
     // The simulator reads the VirtualStore copy in its place, when Windows made one: every
     // finding below is about the copy.
-    const std::string cfg = store.effective(found);
+    const std::string cfg = files.effective(found);
     if (cfg != found)
         findings.warning("panel", found,
                          "the simulator reads " + cfg + " in place of this file: Windows keeps that copy in its " +
@@ -114,23 +111,24 @@ PanelState PanelScan::scan(const std::string &found, int depth)
                          "line " + std::to_string(first_ours->line + 1) +
                              " is never read: this panel.cfg hands the aircraft to another panel (" + where + ")",
                          "put the gauge lines into the panel.cfg that the alias names, or remove the alias line");
-    std::string target_folder = join_path(join_path(sim_folder, "Aircraft"), read.shown(alias.target));
-    std::string target = find_file(target_folder, "panel.cfg");
-    if (target.empty())
-        target = join_path(target_folder, "panel.cfg");
+    const std::string aircraft_root = join_path(sim_folder, "Aircraft");
+    simreading::AliasStep step = simreading::follow_alias(files, aircraft_root, read);
+    const std::string &target = step.next.path;
     auto pending = panels.find(path_key(target));
     auto report = first_ours ? &Findings::problem : &Findings::warning;
-    if (pending != panels.end() && pending->second.in_progress) {
+    const char *fix_alias = "correct the alias line: it names a folder under Aircraft, such as alias=Other_Aircraft\\panel";
+    if (step.kind == simreading::AliasKind::bad_target) {
+        (findings.*report)("panel", cfg, where + " names no folder under " + aircraft_root, fix_alias);
+    } else if (pending != panels.end() && pending->second.in_progress) {
         (findings.*report)("panel", cfg, where + " leads back to this panel (an alias loop), so the aircraft has no panel",
                            "point the alias at a panel.cfg that holds the panel itself");
-    } else if (depth >= ALIAS_CHAIN_LIMIT) {
+    } else if (depth >= simreading::ALIAS_CHAIN_LIMIT) {
         (findings.*report)("panel", cfg,
-                           where + " makes an alias chain longer than " + std::to_string(ALIAS_CHAIN_LIMIT) +
+                           where + " makes an alias chain longer than " + std::to_string(simreading::ALIAS_CHAIN_LIMIT) +
                                " panels, which gaugecheck follows no further",
                            "point the alias straight at the panel.cfg that holds the panel itself");
-    } else if (!is_file(target)) {
-        (findings.*report)("panel", cfg, where + " names " + target + ", which does not exist",
-                           "correct the alias line: it names a folder under Aircraft, such as alias=Other_Aircraft\\panel");
+    } else if (step.kind == simreading::AliasKind::missing) {
+        (findings.*report)("panel", cfg, where + " names " + target + ", which does not exist", fix_alias);
     } else {
         state.ours = scan(target, depth + 1).ours;
         if (state.ours)
@@ -237,7 +235,7 @@ void PanelScan::scan_aircraft(const std::string &folder)
     Unchosen base;
     base.aircraft_cfg = find_file(folder, "aircraft.cfg");
     if (!base.aircraft_cfg.empty())
-        base.aircraft_cfg = store.effective(base.aircraft_cfg);
+        base.aircraft_cfg = files.effective(base.aircraft_cfg);
     CfgFile aircraft;
     std::string reason;
     if (!base.aircraft_cfg.empty() && read_cfg(base.aircraft_cfg, aircraft, reason) != CfgRead::ok) {
@@ -332,7 +330,7 @@ void PanelScan::judge_unchosen()
 std::vector<ModuleUse> check_panels(const std::string &sim_folder, const std::vector<std::string> &aircraft_folders,
                                     Findings &findings)
 {
-    PanelScan scan{sim_folder, findings, toolbox::VirtualStore(sim_folder), {}, {}, {}};
+    PanelScan scan{sim_folder, findings, toolbox::WindowsSimFiles(sim_folder), {}, {}, {}};
     std::vector<std::string> aircraft;
     std::string aircraft_root = join_path(sim_folder, "Aircraft");
     std::vector<std::string> names;

@@ -7,30 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "virtual_store.h"
+#include "sim_reading.h"
+#include "windows_sim_files.h"
 
 namespace gaugeinstall {
 
-struct PanelFile {
-    std::string path;       // the panel.cfg in its folder, named as found
-    std::string read_path;  // what the simulator reads: its VirtualStore copy, or `path`
-    std::string via;        // the aircraft's own panel.cfg whose alias led here; empty without one
-};
-
-struct AircraftPanels {
-    std::string folder;             // the aircraft folder's full path
-    std::vector<PanelFile> panels;  // the files the simulator reads for it, each once
-    std::vector<std::string> own;   // its own chosen panel.cfg files that hand over through an alias
-    std::vector<std::string> notes; // what was passed over: a chosen folder without a panel.cfg, a bad panel= value
-    std::string problem;            // why it cannot take the gauges; empty when it can
-};
+using simreading::AircraftPanels;
+using simreading::PanelFile;
 
 class SimFolder {
 public:
     explicit SimFolder(const std::string &full_path);
     const std::string &path() const { return path_; }
     std::string aircraft_root() const;
-    const toolbox::VirtualStore &store() const { return store_; }
+    const toolbox::VirtualStore &store() const { return *files_.store(); }
+    const simreading::SimFiles &files() const { return files_; }
 
     // Every folder under Aircraft\, sorted by name.
     std::vector<std::string> aircraft_names() const;
@@ -42,10 +33,8 @@ public:
     std::vector<PanelFile> every_panel_file(const std::string &aircraft_folder) const;
 
 private:
-    // The panel.cfg in `folder` (any case of its name) or its VirtualStore copy; false when none.
-    bool find_panel_cfg(const std::string &folder, PanelFile &file) const;
     std::string path_;
-    toolbox::VirtualStore store_;
+    toolbox::WindowsSimFiles files_;
 };
 
 }  // namespace gaugeinstall

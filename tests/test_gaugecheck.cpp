@@ -247,6 +247,17 @@ const Case CASES[] = {
     {"AliasToAnotherAircraft",
      [](const Install &i) { i.text("sim\\Aircraft\\Second\\panel\\panel.cfg", "[fltsim]\nalias=Good/panel\n"); },
      {{"panel", "ok", "sim\\Aircraft\\Second\\panel\\panel.cfg", "uses the panel"}}, 0},
+    // A panel.cfg in code page 1252 whose alias names the folder "Soci\u00e9t\u00e9\\panel".
+    {"AliasToAnsiFolderName",
+     [](const Install &i) {
+         i.text("sim\\Aircraft\\Second\\panel\\panel.cfg", "[fltsim]\r\nalias=Soci\xE9t\xE9\\panel\r\n");
+         i.text("sim\\Aircraft\\Soci\xC3\xA9t\xC3\xA9\\panel\\panel.cfg", GOOD_PANEL);
+     },
+     {{"panel", "ok", "sim\\Aircraft\\Second\\panel\\panel.cfg", "uses the panel"}}, 0},
+    // Only folders under Aircraft are followed, as gaugeinstall follows them.
+    {"AliasClimbingOutOfAircraft",
+     [](const Install &i) { i.text("sim\\Aircraft\\Second\\panel\\panel.cfg", "[fltsim]\nalias=..\\Aircraft\\Good\\panel\n"); },
+     {{"panel", "warning", "sim\\Aircraft\\Second\\panel\\panel.cfg", "names no folder under"}}, 0},
     {"AliasLoop",
      [](const Install &i) {
          i.text("sim\\Aircraft\\LoopA\\panel\\panel.cfg", "[fltsim]\nalias=LoopB\\panel\n");

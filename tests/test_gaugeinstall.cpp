@@ -140,6 +140,16 @@ const RoundTrip ROUND_TRIPS[] = {
      {"Skylane\\panel\\panel.cfg", "Skylane\\panel.VC\\panel.cfg"}, 2, nullptr},
     {"UpperCaseFileName", {{"Skylane\\panel\\PANEL.CFG", "[WINDOW00]\r\nGAUGE00=SKYLANE!CLOCK,0,0\r\n"}},
      {"Skylane\\panel\\PANEL.CFG"}, 2, "\r\n"},
+    // aircraft.cfg and panel.cfg in code page 1252, as the simulator's own tools wrote them: panel=
+    // and alias= name the folders "panel.Caf\u00e9" and "Soci\u00e9t\u00e9\\panel".
+    {"AnsiPanelFolder",
+     {{"Skylane\\aircraft.cfg", "[fltsim.0]\r\ntitle=Skylane Caf\xE9\r\npanel=Caf\xE9\r\n"},
+      {"Skylane\\panel.Caf\xC3\xA9\\panel.cfg", SKYLANE}},
+     {"Skylane\\panel.Caf\xC3\xA9\\panel.cfg"}, 4, "\r\n", SKYLANE_INSTALLED},
+    {"AnsiAliasTarget",
+     {{"Skylane\\panel\\panel.cfg", "[fltsim]\r\nalias=Soci\xE9t\xE9\\panel\r\n"},
+      {"Soci\xC3\xA9t\xC3\xA9\\panel\\panel.cfg", SKYLANE}},
+     {"Soci\xC3\xA9t\xC3\xA9\\panel\\panel.cfg"}, 4, "\r\n", SKYLANE_INSTALLED},
 };
 
 class GaugeInstallRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
