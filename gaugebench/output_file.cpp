@@ -1,10 +1,11 @@
-// Temporary files beside each output, put in place with MoveFileExW.
+// Temporary files beside each output, put in place with toolbox's one-rename replace.
 #include "output_file.h"
 
 #include <windows.h>
 
 #include <vector>
 
+#include "replace_file.h"
 #include "toolbox.h"
 
 namespace bench {
@@ -90,7 +91,8 @@ bool OutputFile::can_replace(std::string &reason) const
 bool OutputFile::commit(std::string &reason)
 {
     std::wstring temporary = toolbox::widen(temporary_);
-    if (!MoveFileExW(temporary.c_str(), toolbox::widen(target_).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    std::string why;  // the line names the output already; Windows' error is all it adds
+    if (!toolbox::flush_to_disk(temporary_, why) || !toolbox::rename_over(temporary_, target_, why)) {
         reason = "cannot replace it (" + error_text(GetLastError()) + ")";
         discard();
         return false;

@@ -1,5 +1,5 @@
-// Temporary files beside each target, swapped in with ReplaceFileW or MoveFileExW, and an undo
-// list for a failure partway.
+// Temporary files beside each target, each put in place with one rename (toolbox's rename_over
+// for a file that exists), and an undo list for a failure partway.
 #include "file_changes.h"
 
 #include <windows.h>
@@ -7,6 +7,7 @@
 #include <new>
 
 #include "folders.h"
+#include "replace_file.h"
 #include "toolbox.h"
 
 namespace gaugeinstall {
@@ -119,7 +120,6 @@ struct Transaction {
         std::string moved_to;  // a removal: where the file waits until the end
     };
     std::vector<Undo> done;
-    unsigned names = 0;
 
     bool fault(std::string &failure, const std::string &what)
     {
@@ -129,17 +129,6 @@ struct Transaction {
             return true;
         }
         return false;
-    }
-
-    // A fresh name in the target's folder, so each swap stays on one volume.
-    std::string fresh_name(const std::string &target, const char *suffix)
-    {
-        for (;;) {
-            std::string name = join_path(parent_folder(target), "~vqt7-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                                                     std::to_string(names++) + suffix);
-            if (attributes(name) == INVALID_FILE_ATTRIBUTES)
-                return name;
-        }
     }
 
     bool make_folders(const std::string &folder, std::string &failure)
@@ -157,30 +146,17 @@ struct Transaction {
         return true;
     }
 
-    // Writes the bytes whole and flushed to a new file; nobody reads it under this name.
+    // Writes the bytes whole and flushed to a new file beside the target, in the same folder so
+    // that the swap stays on one volume; nobody reads it under this name.
     bool write_temporary(const std::string &target, const std::string &bytes, std::string &name, std::string &failure,
                          bool planted = true)
     {
-        name = fresh_name(target, ".tmp");
-        if (planted && fault(failure, "cannot write " + name))
-            return false;
-        HANDLE file = CreateFileW(toolbox::widen(name).c_str(), GENERIC_WRITE, 0, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0);
-        if (file == INVALID_HANDLE_VALUE) {
-            failure = "cannot write " + name + " (" + error_text(GetLastError()) + ")";
+        name = toolbox::temporary_beside(target);
+        if ((planted && fault(failure, "cannot write " + name)) || !toolbox::write_flushed(name, bytes, failure)) {
             name.clear();
             return false;
         }
-        DWORD written = 0;
-        bool ok = bytes.empty() || (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, 0) && written == bytes.size());
-        ok = ok && FlushFileBuffers(file);
-        DWORD error = GetLastError();
-        CloseHandle(file);
-        if (!ok) {
-            DeleteFileW(toolbox::widen(name).c_str());
-            failure = "cannot write " + name + " (" + error_text(error) + ")";
-            name.clear();
-        }
-        return ok;
+        return true;
     }
 
     bool swap_in(const FileChange &change, const std::string &temporary, std::string &failure)
@@ -194,15 +170,16 @@ struct Transaction {
                 break;
             done.push_back({&change, std::string()});
             return true;
-        case FileChange::Kind::replace:
-            if (fault(failure, "cannot replace " + change.path) ||
-                !ReplaceFileW(target.c_str(), toolbox::widen(temporary).c_str(), 0, REPLACEFILE_IGNORE_MERGE_ERRORS, 0, 0))
+        case FileChange::Kind::replace: {
+            std::string reason;  // the line below names the file and Windows' error, as for the others
+            if (fault(failure, "cannot replace " + change.path) || !toolbox::rename_over(temporary, change.path, reason))
                 break;
             done.push_back({&change, std::string()});
             return true;
+        }
         case FileChange::Kind::remove: {
             // Moved aside first and deleted only when every change has been made, so it can come back.
-            std::string aside = fresh_name(change.path, ".old");
+            std::string aside = toolbox::temporary_beside(change.path, true);
             if (fault(failure, "cannot delete " + change.path) ||
                 !MoveFileExW(target.c_str(), toolbox::widen(aside).c_str(), MOVEFILE_WRITE_THROUGH))
                 break;
@@ -228,7 +205,7 @@ struct Transaction {
             std::string temporary, ignored;
             if (!write_temporary(change.path, change.old_bytes, temporary, ignored, false))
                 return false;
-            if (ReplaceFileW(target.c_str(), toolbox::widen(temporary).c_str(), 0, REPLACEFILE_IGNORE_MERGE_ERRORS, 0, 0))
+            if (toolbox::rename_over(temporary, change.path, ignored))
                 return true;
             DeleteFileW(toolbox::widen(temporary).c_str());
             return false;
@@ -264,7 +241,7 @@ struct Transaction {
 
 bool apply_changes(const std::vector<FileChange> &changes, std::string &failure, FaultPlan *faults)
 {
-    Transaction transaction{faults, std::vector<std::string>(changes.size()), {}, {}, 0};
+    Transaction transaction{faults, std::vector<std::string>(changes.size()), {}, {}};
     failure.clear();
     bool ok = true;
     // A Ctrl+C between two swaps would leave the first made and the second not: the swaps take

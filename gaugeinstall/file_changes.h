@@ -1,7 +1,8 @@
 // Changing the user's files all or nothing: every target is checked before anything changes,
-// every new file is first written whole to a temporary file beside its target, each is then
-// swapped in with one call (ReplaceFileW for a file that exists, which keeps its attributes and
-// security), and a failure partway puts back everything already changed.
+// every new file is first written whole to a temporary file beside its target and flushed, each
+// is then put in place with one rename (over the file that exists, whose attributes it takes, so
+// that the target is never missing even if the process is killed), and a failure partway puts
+// back everything already changed.
 #pragma once
 
 #include <string>

@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+#include <set>
+
 #include "checks.h"
 #include "folders.h"
 #include "install_options.h"
@@ -12,6 +14,7 @@
 #include "install_report.h"
 #include "release_sums.h"
 #include "sim_folder.h"
+#include "replace_file.h"
 #include "sim_panels.h"
 #include "toolbox.h"
 
@@ -51,11 +54,46 @@ struct Run {
             out(line);
     }
 
-    // Shows the plan, then (unless it is a dry run or refused) checks and makes every change.
-    // `confirm` asks before anything changes, in an interactive run.
-    int carry_out(const SimFolder &sim, const Plan &plan, bool uninstall, bool dry_run,
-                  const std::vector<std::string> &outside, bool (*confirm)(Run &) = nullptr)
+    // Removes the temporaries that a run of ours, killed partway, left in the folders this run
+    // works in (each aircraft's folder and panel folders, every folder the plan changes, Gauges and
+    // sound\QX), and says so. Every aircraft's, where none is named.
+    void remove_leftovers(const SimFolder &sim, std::vector<std::string> aircraft, const Plan &plan)
     {
+        using gaugecheck::join_path;
+        using gaugecheck::parent_folder;
+        if (aircraft.empty())
+            for (const std::string &name : sim.aircraft_names())
+                aircraft.push_back(join_path(sim.aircraft_root(), name));
+        std::vector<std::string> folders = {join_path(sim.path(), "Gauges"), join_path(sim.path(), "sound\\QX")};
+        for (const std::string &folder : aircraft) {
+            folders.push_back(folder);
+            for (const PanelFile &file : sim.every_panel_file(folder))
+                folders.push_back(parent_folder(file.path));
+            for (const PanelFile &file : sim.panels_of(folder).panels)
+                folders.push_back(parent_folder(file.path));
+        }
+        for (const FileChange &change : plan.changes)
+            folders.push_back(parent_folder(change.path));
+        std::vector<std::string> once;
+        std::set<std::string> seen;
+        for (const std::string &folder : folders)
+            if (seen.insert(gaugecheck::path_key(folder)).second)
+                once.push_back(folder);
+        for (const std::string &path : toolbox::remove_temporaries(once))
+            out(step_line({Action::note, path, 0, std::string(),
+                           "removed: a temporary file that an earlier gaugeinstall run left when it was stopped"},
+                          json));
+    }
+
+    // Shows the plan, then (unless it is a dry run or refused) checks and makes every change.
+    // `confirm` asks before anything changes, in an interactive run. Before that, the temporaries
+    // of an earlier, killed run in `aircraft`'s folders are removed, except in a dry run.
+    int carry_out(const SimFolder &sim, const Plan &plan, bool uninstall, bool dry_run,
+                  const std::vector<std::string> &aircraft, const std::vector<std::string> &outside,
+                  bool (*confirm)(Run &) = nullptr)
+    {
+        if (!dry_run)
+            remove_leftovers(sim, aircraft, plan);
         for (const Step &step : plan.steps)
             out(step_line(step, json));
         const char *verb = uninstall ? "uninstall" : "install";
@@ -123,7 +161,7 @@ struct Run {
         std::vector<AircraftPanels> aircraft;
         for (const std::string &folder : folders)
             aircraft.push_back(sim.panels_of(folder));
-        return carry_out(sim, plan_install(sim, aircraft, request, payload), false, dry_run, outside, confirm);
+        return carry_out(sim, plan_install(sim, aircraft, request, payload), false, dry_run, folders, outside, confirm);
     }
 
     int interactive(const std::string &dropped);
@@ -238,7 +276,7 @@ int run_gaugeinstall(const std::vector<std::string> &args, Console &console, con
                 (options.mode == Mode::uninstall ? "uninstalling from " : "installing into ") + sim.path() +
                 (options.dry_run ? " (dry run: nothing will change)" : ""));
     if (options.mode == Mode::uninstall)
-        return run.carry_out(sim, plan_uninstall(sim, folders, payload), true, options.dry_run, outside);
+        return run.carry_out(sim, plan_uninstall(sim, folders, payload), true, options.dry_run, folders, outside);
     return run.install(sim, folders, outside, options.request, options.dry_run);
 }
 

@@ -35,6 +35,12 @@ ensure_tools() {
   # The report page's test opens it in a real browser, headless, through WebDriver.
   command -v chromium >/dev/null || missing+=(chromium)
   command -v chromedriver >/dev/null || missing+=(chromium-driver)
+  # The test scripts measure with the field's libraries: WebDriver, images, arrays, signals.
+  local module package
+  for module in selenium:python3-selenium PIL:python3-pil numpy:python3-numpy scipy:python3-scipy; do
+    package=${module#*:}
+    /usr/bin/python3 -c "import ${module%%:*}" 2>/dev/null || missing+=("$package")
+  done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
