@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""Kills the real gaugeinstall at many instants of an install into, and an uninstall from, a
+hundred aircraft, as SQLite's crash tests kill their own process. After every kill each
+panel.cfg must be there with its bytes from before the run or from after it, never neither; a
+rerun of the same command must then give the uninterrupted run's tree, byte for byte, and leave
+no temporary file of ours.
+
+  crash_gaugeinstall.py [--wine WINE] --exe gaugeinstall.exe --work FOLDER [--kills N]
+"""
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+AIRCRAFT = 100
+TEMPORARY = re.compile(r"^~vqt7-\d+-\d+\.(tmp|old)$")
+
+
+def panel_of(n):
+    # A small 2D panel with a virtual cockpit, CRLF, as the field's panel.cfg files are.
+    return ("// test aircraft %03d\r\n[Window Titles]\r\nWindow00=Main Panel\r\n\r\n[Window00]\r\n"
+            "size_mm=1024\r\nvisible=1\r\ngauge00=Plane%03d!Airspeed, 10, 10\r\n\r\n[Vcockpit01]\r\n"
+            "size_mm=512,512\r\ntexture=$VC\r\ngauge00=Plane%03d!Clock, 0, 0, 64, 64\r\n" % (n, n, n)).encode()
+
+
+def make_sim(root):
+    shutil.rmtree(root, ignore_errors=True)
+    sim = os.path.join(root, "sim")
+    for folder in ("Gauges", "Aircraft"):
+        os.makedirs(os.path.join(sim, folder))
+    os.makedirs(os.path.join(root, "store"))
+    os.makedirs(os.path.join(root, "system"))
+    open(os.path.join(sim, "fs9.exe"), "wb").close()
+    for n in range(AIRCRAFT):
+        plane = os.path.join(sim, "Aircraft", "A%03d" % n)
+        os.makedirs(os.path.join(plane, "panel"))
+        with open(os.path.join(plane, "aircraft.cfg"), "wb") as file:
+            file.write(b"[fltsim.0]\r\ntitle=Test aircraft %03d\r\npanel=\r\n" % n)
+        with open(os.path.join(plane, "panel", "panel.cfg"), "wb") as file:
+            file.write(panel_of(n))
+    return sim
+
+
+def tree(folder):
+    """Every file under `folder` by its relative path, with its bytes."""
+    files = {}
+    for base, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(base, name)
+            with open(path, "rb") as file:
+                files[os.path.relpath(path, folder)] = file.read()
+    return files
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Runner:
+    def __init__(self, wine, exe, root):
+        self.prefix = [wine, exe] if wine else [exe]
+        self.env = dict(os.environ)
+        self.env["GAUGECHECK_VIRTUAL_STORE"] = windows_path(os.path.join(root, "store"))
+        self.env["GAUGECHECK_SYSTEM_DIRS"] = windows_path(os.path.join(root, "system"))
+        self.log = os.path.join(root, "run.log")
+
+    def start(self, arguments):
+        # Its own process group, so that one kill reaches every process Wine made for it; its
+        # output goes to a file, so that no pipe fills while it runs.
+        with open(self.log, "wb") as log:
+            return subprocess.Popen(self.prefix + arguments, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                    env=self.env, start_new_session=True)
+
+    def run(self, arguments):
+        """Runs it to its end; None when it succeeded, else why not."""
+        process = self.start(arguments)
+        code = process.wait(timeout=300)
+        if code == 0:
+            return None
+        with open(self.log, "rb") as log:
+            return "exited %d: %s" % (code, log.read().decode(errors="replace").strip()[-300:])
+
+
+def kill_at(runner, arguments, delay):
+    process = runner.start(arguments)
+    time.sleep(delay)
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass  # it had ended
+    process.wait()
+
+
+def panels(files):
+    return {path: data for path, data in files.items() if path.lower().endswith(os.path.join("panel", "panel.cfg"))}
+
+
+def round_of(name, runner, root, arguments, start_files, end_files, duration, kills, figures):
+    """Kills the run of `arguments` at `kills` instants spread over `duration`, each from a
+    fresh copy of `start_files`; returns the failures."""
+    failures = []
+    sim = os.path.join(root, "sim")
+    for k in range(kills):
+        shutil.rmtree(sim)
+        for path, data in start_files.items():
+            os.makedirs(os.path.dirname(os.path.join(sim, path)), exist_ok=True)
+            with open(os.path.join(sim, path), "wb") as file:
+                file.write(data)
+        delay = duration * (k + 0.5) / kills
+        kill_at(runner, arguments, delay)
+        now = tree(sim)
+        changed = 0
+        for path, before in panels(start_files).items():
+            after = end_files.get(path)
+            if path not in now:
+                failures.append("%s, kill at %.2f s: %s is missing" % (name, delay, path))
+            elif now[path] == after and after != before:
+                changed += 1
+            elif now[path] != before:
+                failures.append("%s, kill at %.2f s: %s holds neither its old bytes nor its new ones" % (name, delay, path))
+        figures["kills"] += 1
+        figures["inside the swaps"] += 0 < changed < len(panels(start_files))
+        trouble = runner.run(arguments)
+        if trouble:
+            failures.append("%s, kill at %.2f s: the rerun %s" % (name, delay, trouble))
+            continue
+        again = tree(sim)
+        left = [path for path in again if TEMPORARY.match(os.path.basename(path))]
+        figures["temporaries after the rerun"] += len(left)
+        if left:
+            failures.append("%s, kill at %.2f s: the rerun left %s" % (name, delay, ", ".join(left[:3])))
+        if again != end_files:
+            differ = sorted(set(again) ^ set(end_files)) or [p for p in again if again[p] != end_files[p]]
+            failures.append("%s, kill at %.2f s: the rerun's tree differs from an uninterrupted run's: %s"
+                            % (name, delay, ", ".join(differ[:3])))
+    return failures
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine")
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--kills", type=int, default=12)
+    options = parser.parse_args()
+    root = os.path.abspath(options.work)
+    sim = make_sim(root)
+    runner = Runner(options.wine, options.exe, root)
+    names = ["A%03d" % n for n in range(AIRCRAFT)]
+    install = [windows_path(sim)] + names
+    uninstall = ["--uninstall", windows_path(sim)]
+
+    original = tree(sim)
+    started = time.monotonic()
+    trouble = runner.run(install)
+    install_time = time.monotonic() - started
+    installed = tree(sim)
+    started = time.monotonic()
+    trouble = trouble or runner.run(uninstall)
+    uninstall_time = time.monotonic() - started
+    if trouble:
+        sys.exit("the uninterrupted run " + trouble)
+    uninstalled = tree(sim)
+
+    figures = {"kills": 0, "inside the swaps": 0, "temporaries after the rerun": 0}
+    failures = round_of("install", runner, root, install, original, installed, install_time, options.kills, figures)
+    failures += round_of("uninstall", runner, root, uninstall, installed, uninstalled, uninstall_time, options.kills,
+                         figures)
+    print("install %.1f s, uninstall %.1f s uninterrupted; %d kills, %d with some panel.cfg files changed and "
+          "others not, %d temporaries after the reruns, %d failures"
+          % (install_time, uninstall_time, figures["kills"], figures["inside the swaps"],
+             figures["temporaries after the rerun"], len(failures)))
+    for failure in failures:
+        print("FAIL " + failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
