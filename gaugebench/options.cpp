@@ -33,7 +33,8 @@ const char *usage_text()
         "Outputs are written only when the run succeeds; an earlier file stays as it was otherwise.\n"
         "Exit codes: 0 done, 1 a module or file failed, 2 bad command line or scenario,\n"
         "3 a gauge called a host service the bench does not provide, 4 a gauge crashed or its\n"
-        "module cannot be read safely.\n";
+        "module cannot be read safely, 70 the bench itself failed (an unexpected error), 130 stopped\n"
+        "by Ctrl+C or its window closed.\n";
     return text.c_str();
 }
 

@@ -13,8 +13,7 @@ using namespace gaugecheck;
 using toolbox::Stream;
 using toolbox::write_line;
 
-// 3 is also what an abort gives; run_console_tool makes it always come with one line on stderr.
-static const int EXIT_CLEAN = 0, EXIT_PROBLEMS = 1, EXIT_USAGE = 2, EXIT_FAILED = 3;
+static const int EXIT_CLEAN = 0, EXIT_PROBLEMS = 1, EXIT_USAGE = 2;
 
 static const char USAGE[] =
     "usage: gaugecheck [--json] [--aircraft FOLDER]... [SIMFOLDER]\n"
@@ -24,7 +23,8 @@ static const char USAGE[] =
     "  --json             one JSON object a line\n"
     "  --aircraft FOLDER  also check this aircraft folder's panels (may be repeated)\n"
     "Exit codes: 0 no problem (warnings allowed), 1 problems, 2 bad command line or folder,\n"
-    "3 gaugecheck itself failed (out of memory, an unexpected error).\n";
+    "70 gaugecheck itself failed (out of memory, an unexpected error), 130 stopped by Ctrl+C\n"
+    "or its window closed.\n";
 
 static int usage_error(const std::string &message)
 {
@@ -75,5 +75,5 @@ static int run(const std::vector<std::string> &args)
 
 int wmain(int argc, wchar_t **argv)
 {
-    return toolbox::run_console_tool({"gaugecheck", "the check did not finish", EXIT_FAILED, true}, argc, argv, run);
+    return toolbox::run_console_tool({"gaugecheck", "the check did not finish", true}, argc, argv, run);
 }

@@ -31,15 +31,15 @@ static DWORD attributes(const std::string &path)
 
 // Asks Windows whether this account may add files to the folder, by opening it for exactly that:
 // nothing is written, so a dry run leaves no trace either.
-static bool folder_writable(const std::string &folder, std::string &problem)
+static bool folder_writable(const std::string &folder, ChangeProblem &problem)
 {
     HANDLE handle = CreateFileW(toolbox::widen(folder).c_str(), FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, 0);
     if (handle == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        problem = folder + ": Windows does not let this account add files here (" + error_text(error) + ") -> " +
-                  (error == ERROR_ACCESS_DENIED ? std::string(ADMINISTRATOR_FIX) : "check that the folder can be written");
+        problem = {folder, "Windows does not let this account add files here (" + error_text(error) + ") -> " +
+                  (error == ERROR_ACCESS_DENIED ? std::string(ADMINISTRATOR_FIX) : "check that the folder can be written")};
         return false;
     }
     CloseHandle(handle);
@@ -54,15 +54,15 @@ static bool same_bytes(const std::string &path, const std::string &expected)
            std::equal(bytes.begin(), bytes.end(), expected.begin(), [](uint8_t a, char b) { return a == (uint8_t)b; });
 }
 
-static bool file_changeable(const FileChange &change, std::string &problem)
+static bool file_changeable(const FileChange &change, ChangeProblem &problem)
 {
     DWORD found = attributes(change.path);
     if (found == INVALID_FILE_ATTRIBUTES || (found & FILE_ATTRIBUTE_DIRECTORY)) {
-        problem = change.path + ": it is gone since gaugeinstall read it -> run gaugeinstall again";
+        problem = {change.path, "it is gone since gaugeinstall read it -> run gaugeinstall again"};
         return false;
     }
     if (found & FILE_ATTRIBUTE_READONLY) {
-        problem = change.path + ": it is read-only -> clear Read-only in the file's Properties, then run gaugeinstall again";
+        problem = {change.path, "it is read-only -> clear Read-only in the file's Properties, then run gaugeinstall again"};
         return false;
     }
     // The access a swap needs, with every sharing granted: it fails only when another program
@@ -72,34 +72,34 @@ static bool file_changeable(const FileChange &change, std::string &problem)
     if (file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED)
-            problem = change.path + ": Windows does not let this account change it (" + error_text(error) + ") -> " +
-                      ADMINISTRATOR_FIX;
+            problem = {change.path, "Windows does not let this account change it (" + error_text(error) + ") -> " +
+                      ADMINISTRATOR_FIX};
         else
-            problem = change.path + ": another program holds it open and does not let it be replaced (" +
-                      error_text(error) + ") -> close that program (the simulator, an editor), then run gaugeinstall again";
+            problem = {change.path, "another program holds it open and does not let it be replaced (" +
+                      error_text(error) + ") -> close that program (the simulator, an editor), then run gaugeinstall again"};
         return false;
     }
     CloseHandle(file);
     if (!same_bytes(change.path, change.old_bytes)) {
-        problem = change.path + ": it changed since gaugeinstall read it -> run gaugeinstall again";
+        problem = {change.path, "it changed since gaugeinstall read it -> run gaugeinstall again"};
         return false;
     }
     return true;
 }
 
-bool check_changes(const std::vector<FileChange> &changes, std::string &problem)
+bool check_changes(const std::vector<FileChange> &changes, ChangeProblem &problem)
 {
     for (const FileChange &change : changes) {
         if (change.kind != FileChange::Kind::create && !file_changeable(change, problem))
             return false;
         if (change.kind == FileChange::Kind::create && attributes(change.path) != INVALID_FILE_ATTRIBUTES) {
-            problem = change.path + ": a file of this name appeared since gaugeinstall looked -> run gaugeinstall again";
+            problem = {change.path, "a file of this name appeared since gaugeinstall looked -> run gaugeinstall again"};
             return false;
         }
         // Where a missing folder would be made.
         std::string folder = gaugecheck::folder_at_or_above(parent_folder(change.path), gaugecheck::is_folder);
         if (folder.empty()) {
-            problem = change.path + ": no folder of this path exists -> check the simulator's folder";
+            problem = {change.path, "no folder of this path exists -> check the simulator's folder"};
             return false;
         }
         if (!folder_writable(folder, problem))

@@ -30,11 +30,18 @@ struct FaultPlan {
     bool fail_now() { return ++steps == fail_at; }
 };
 
+// Why a change cannot be made: the file or folder, and what is wrong with it and what to do
+// ("it is read-only -> clear Read-only ...").
+struct ChangeProblem {
+    std::string file;
+    std::string what;
+};
+
 // Whether each change can be made now, without making any: a file to replace or remove still
 // holds the bytes read, is not read-only and is not held open by a program that does not let it
-// be replaced; each folder lets this account add files. False with one line naming the file and
-// what to do ("run it as administrator" where Windows refuses the rights).
-bool check_changes(const std::vector<FileChange> &changes, std::string &problem);
+// be replaced; each folder lets this account add files. False with the problem ("run it as
+// administrator" where Windows refuses the rights).
+bool check_changes(const std::vector<FileChange> &changes, ChangeProblem &problem);
 
 // Makes every change, in order. False with one line on failure, after everything already changed
 // has been put back (the line names anything that could not be).

@@ -22,5 +22,5 @@ int wmain(int argc, wchar_t **argv)
     // An exception ends the run before a change or after apply_changes has put back what it did:
     // every change is made there, and it catches what it can throw. An interactive run waits
     // for Enter itself.
-    return toolbox::run_console_tool({"gaugeinstall", "nothing was changed", EXIT_NOT_DONE, false}, argc, argv, run);
+    return toolbox::run_console_tool({"gaugeinstall", "nothing was changed", false}, argc, argv, run);
 }

@@ -42,10 +42,16 @@ struct Run {
         return EXIT_USAGE;
     }
 
+    // The run's last line. Why nothing changed goes to stderr, so that it shows on the console when
+    // stdout goes to a file; with --json the record stays on stdout, and stderr has the plain line.
     int finish(const Plan &plan, Outcome outcome, bool uninstall, const std::string &message)
     {
-        out(summary_line({outcome, uninstall, &plan, message}, json));
-        return outcome == Outcome::refused || outcome == Outcome::failed ? EXIT_NOT_DONE : EXIT_DONE;
+        bool not_done = outcome == Outcome::refused || outcome == Outcome::failed;
+        if (json || !not_done)
+            out(summary_line({outcome, uninstall, &plan, message}, json));
+        if (not_done)
+            console.line(Stream::err, summary_line({outcome, uninstall, &plan, message}, false));
+        return not_done ? EXIT_NOT_DONE : EXIT_DONE;
     }
 
     void verify(const SimFolder &sim, const std::vector<std::string> &outside)
@@ -119,10 +125,10 @@ struct Run {
         }
         if (dry_run)
             return finish(plan, Outcome::dry_run, uninstall, "Dry run, nothing was changed. The " + std::string(verb) + " planned: " + counts + ".");
-        std::string problem;
+        ChangeProblem problem;
         if (!check_changes(plan.changes, problem)) {
-            out(step_line({Action::refuse, problem.substr(0, problem.find(": ")), 0, std::string(), problem.substr(problem.find(": ") + 2)}, json));
-            return finish(plan, Outcome::refused, uninstall, "Nothing was changed: " + problem);
+            out(step_line({Action::refuse, problem.file, 0, std::string(), problem.what}, json));
+            return finish(plan, Outcome::refused, uninstall, "Nothing was changed: " + problem.file + ": " + problem.what);
         }
         if (confirm && !confirm(*this))
             return finish(plan, Outcome::nothing_to_do, uninstall, "Nothing was changed.");

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -79,21 +80,38 @@ static const ConsoleTool *running_tool;
 
 static void report_terminate()
 {
+    if (running_tool->on_stop)
+        running_tool->on_stop();
     // Plain ASCII through stdio: nothing here may need memory that is perhaps gone.
     fprintf(stderr, "%s: error: an unexpected error stopped it; %s\n", running_tool->program, running_tool->aftermath);
     fflush(stderr);
-    _exit(running_tool->failed);
+    _exit(EXIT_INTERNAL_ERROR);
+}
+
+// Runs on a thread of its own that Windows starts for the event. Ending the process here, with
+// our code, is what keeps an interrupted run from ever reporting success.
+static BOOL WINAPI report_stop(DWORD)
+{
+    if (running_tool->on_stop)
+        running_tool->on_stop();
+    // Straight to the handle: the main thread may hold stdio's lock on stderr at this instant.
+    char line[256];
+    int length = snprintf(line, sizeof line, "%s: stopped; %s\n", running_tool->program, running_tool->aftermath);
+    DWORD written;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, (DWORD)std::min<int>(length, sizeof line - 1), &written, 0);
+    ExitProcess(EXIT_INTERRUPTED);
 }
 
 int run_console_tool(const ConsoleTool &tool, int argc, wchar_t **argv, int (*run)(const std::vector<std::string> &))
 {
     running_tool = &tool;
     std::set_terminate(report_terminate);
+    SetConsoleCtrlHandler(report_stop, TRUE);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     bool wait = tool.wait && own_console();
-    int code = tool.failed;
+    int code = EXIT_INTERNAL_ERROR;
     std::string failure;
     try {
         std::vector<std::string> args;
@@ -107,8 +125,11 @@ int run_console_tool(const ConsoleTool &tool, int argc, wchar_t **argv, int (*ru
     } catch (...) {
         failure = "an unexpected error";
     }
-    if (!failure.empty())
+    if (!failure.empty()) {
+        if (tool.on_stop)
+            tool.on_stop();
         write_line(Stream::err, std::string(tool.program) + ": error: " + failure + "; " + tool.aftermath);
+    }
     if (wait)
         wait_for_enter();
     return code;

@@ -22,16 +22,22 @@ bool own_console();
 // Writes "Press Enter to close this window." and waits for it.
 void wait_for_enter();
 
+// Exit codes every tool shares, beside its own (0 to 4, in its --help).
+inline constexpr int EXIT_INTERNAL_ERROR = 70;  // the tool itself failed: out of memory, an unexpected error
+inline constexpr int EXIT_INTERRUPTED = 130;    // stopped by Ctrl+C or Ctrl+Break, or its console window closed
+
 // What a console tool of the project does around its run: no system dialog boxes (an empty card
 // reader on PATH must not stall it), plain line feeds on stdout and stderr (scripts read them on
 // Linux too), the command line in UTF-8, and an exception, or one that cannot unwind, turned into
-// one line "PROGRAM: error: ...; AFTERMATH" on stderr and the exit code `failed`. Started by a
-// double click, it waits for Enter before its window closes, when `wait` says so.
+// one line "PROGRAM: error: ...; AFTERMATH" on stderr and EXIT_INTERNAL_ERROR. Ctrl+C, Ctrl+Break
+// or a closed console window run `on_stop`, write "PROGRAM: stopped; AFTERMATH" and end it with
+// EXIT_INTERRUPTED, never 0. Started by a double click, it waits for Enter before its window
+// closes, when `wait` says so.
 struct ConsoleTool {
     const char *program;    // "gaugecheck"
     const char *aftermath;  // "the check did not finish"
-    int failed;
     bool wait;
+    void (*on_stop)() = nullptr;  // removes the tool's temporary files; must need no memory
 };
 int run_console_tool(const ConsoleTool &tool, int argc, wchar_t **argv, int (*run)(const std::vector<std::string> &));
 

@@ -20,7 +20,8 @@ const char USAGE[] =
     "               both (the default), each where the panel has it\n"
     "  --at X,Y     where the frequency readout goes in those sections, in pixels (default 0,0)\n"
     "Exit codes: 0 done, or nothing left to do; 1 could not, and nothing was changed; 2 a bad\n"
-    "command line or a folder without fs9.exe.\n";
+    "command line or a folder without fs9.exe; 70 gaugeinstall itself failed (out of memory, an\n"
+    "unexpected error); 130 stopped by Ctrl+C, or its window closed.\n";
 
 // A whole number within a panel's reach, negative included as real panels place them.
 static bool read_coordinate(const std::string &text, int &value)
