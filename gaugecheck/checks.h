@@ -5,49 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "findings.h"
 #include "gauge_lines.h"
 
 namespace gaugecheck {
 
-enum class Status { ok, warning, problem };
-
-// One line of the checklist. `file` is the full path the finding concerns (the path expected
-// when the file is missing); `fix` says what to do and is empty for ok.
-struct Finding {
-    std::string check;  // "module", "sound_library", "sound_file", "panel"
-    Status status;
-    std::string file;
-    std::string message;
-    std::string fix;
-};
-
-struct Findings {
-    std::vector<Finding> list;
-    void ok(const char *check, const std::string &file, const std::string &message)
-    {
-        list.push_back({check, Status::ok, file, message, std::string()});
-    }
-    void warning(const char *check, const std::string &file, const std::string &message, const std::string &fix)
-    {
-        list.push_back({check, Status::warning, file, message, fix});
-    }
-    void problem(const char *check, const std::string &file, const std::string &message, const std::string &fix)
-    {
-        list.push_back({check, Status::problem, file, message, fix});
-    }
-    int count(Status status) const;
-};
+// The finding type the checks share with the simulator-reading core's panel check.
+using simreading::Finding;
+using simreading::Findings;
+using simreading::ModuleUse;
+using simreading::Status;
 
 // The modules this release ships and the sound files they play, from the panel.cfg core.
 using panelcfg::GAUGE_NAMES;
 using panelcfg::SOUND_FILES;
-
-// A panel that takes a module: the simulator looks in the panel's own folder first.
-struct ModuleUse {
-    std::string gauge_name;    // one of GAUGE_NAMES
-    std::string panel_folder;  // the folder of the panel.cfg that holds the line
-    std::string panel_cfg;
-};
 
 // Check 4: the panel.cfg of every panel folder an aircraft.cfg chooses, under Aircraft\*\ and
 // the extra aircraft folders, that mentions a module; returns which panels take which module,

@@ -6,16 +6,14 @@
 #include <algorithm>
 
 #include "toolbox.h"
+#include "sim_reading.h"
 #include "windows_sim_files.h"
 
 namespace gaugecheck {
 
 std::string join_path(const std::string &folder, const std::string &name)
 {
-    if (folder.empty())
-        return name;
-    char last = folder.back();
-    return (last == '\\' || last == '/') ? folder + name : folder + "\\" + name;
+    return simreading::join_path(folder, name);
 }
 
 std::string full_path(const std::string &path)
@@ -29,10 +27,7 @@ std::string full_path(const std::string &path)
 
 std::string parent_folder(const std::string &path)
 {
-    size_t slash = path.find_last_of("\\/");
-    if (slash == std::string::npos)
-        return std::string();
-    return path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
+    return simreading::parent_folder(path);
 }
 
 std::string folder_at_or_above(std::string folder, bool (*wanted)(const std::string &folder))

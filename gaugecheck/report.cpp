@@ -7,14 +7,6 @@
 
 namespace gaugecheck {
 
-int Findings::count(Status status) const
-{
-    int total = 0;
-    for (const Finding &finding : list)
-        total += finding.status == status;
-    return total;
-}
-
 static const char *status_name(Status status)
 {
     switch (status) {

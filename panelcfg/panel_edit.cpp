@@ -60,7 +60,12 @@ struct InstallPlan {
     const Document &document;
     const InstallRequest &request;
     std::vector<GaugeLine> gauges;
-    std::map<int, SectionNumbers> numbers;  // by section index
+    std::map<int, SectionNumbers> numbers;  // by numbers_of()
+    std::vector<int> first_of_name;         // by section index: the first section of its name
+
+    // Sections of one name share their gauge numbers: a panel.cfg that repeats [Window00] is read
+    // as one window by gaugecheck, so a number is free only when no section of that name holds it.
+    int numbers_of(int section) const { return first_of_name[(size_t)section]; }
     LineEdits edits;
     PanelEdit result;
     // Where each change sits, to number the new file's lines: the old line an added line follows.
@@ -71,7 +76,12 @@ struct InstallPlan {
     };
     std::vector<Placed> placed;
 
-    InstallPlan(const Document &d, const InstallRequest &r) : document(d), request(r), edits(d) {}
+    InstallPlan(const Document &d, const InstallRequest &r) : document(d), request(r), edits(d)
+    {
+        std::map<std::string, int> first;
+        for (size_t i = 0; i < d.sections.size(); ++i)
+            first_of_name.push_back(first.emplace(lower_ascii(d.sections[i].name), (int)i).first->second);
+    }
 
     const std::string &section_name(int section) const { return document.sections[(size_t)section].name; }
     std::string new_value(int gauge, const GaugeLineVerdict *verdict) const;
@@ -94,7 +104,7 @@ std::string InstallPlan::new_value(int gauge, const GaugeLineVerdict *verdict) c
 
 bool InstallPlan::fix(const GaugeLine &line)
 {
-    SectionNumbers &section = numbers[line.section];
+    SectionNumbers &section = numbers[numbers_of(line.section)];
     int number = line.key.number;
     if (!section.take_own(number) && (number = section.next()) < 0)
         return false;
@@ -134,7 +144,7 @@ bool InstallPlan::fix(const GaugeLine &line)
 
 bool InstallPlan::add(int section, int gauge)
 {
-    int number = numbers[section].next();
+    int number = numbers[numbers_of(section)].next();
     if (number < 0)
         return false;
     // Right after the section's last gauge line; else its last entry; else its header.
@@ -252,7 +262,7 @@ PanelEdit plan_install(const Document &document, const InstallRequest &request)
     plan.result.notes = notes;
     plan.gauges = gauge_lines(document);
     for (const GaugeLine &line : plan.gauges) {
-        SectionNumbers &numbers = plan.numbers[line.section];
+        SectionNumbers &numbers = plan.numbers[plan.numbers_of(line.section)];
         if (line.key.number < 0)
             continue;
         ++numbers.any[line.key.number];
@@ -272,7 +282,7 @@ PanelEdit plan_install(const Document &document, const InstallRequest &request)
             continue;
         bool chosen = line.section == window || line.section == vcockpit;
         bool right = line.key.kind == KeyKind::exact && line.verdict.problem.empty() &&
-                     plan.numbers[line.section].exact[line.key.number].size() == 1;
+                     plan.numbers[plan.numbers_of(line.section)].exact[line.key.number].size() == 1;
         if (right) {
             if (chosen && !present[line.section][(size_t)line.verdict.gauge])
                 plan.placed.push_back({line.line, false,

@@ -82,13 +82,15 @@ void MemoryFiles::add_file(const std::string &path, std::string bytes)
     nodes_[key(path)] = Node{path, false, std::move(bytes)};
 }
 
-bool MemoryFiles::list(const std::string &folder, std::vector<FolderEntry> &entries) const
+bool MemoryFiles::list(const std::string &folder, std::vector<FolderEntry> &entries, std::string &reason) const
 {
     entries.clear();
     std::string prefix = key(folder);
     auto found = nodes_.find(prefix);
-    if (found == nodes_.end() || !found->second.folder)
+    if (found == nodes_.end() || !found->second.folder) {
+        reason = "cannot list it (error 3)";
         return false;
+    }
     prefix += '\\';
     for (auto node = nodes_.lower_bound(prefix); node != nodes_.end(); ++node) {
         if (node->first.compare(0, prefix.size(), prefix) != 0)

@@ -18,7 +18,7 @@ public:
     void add_copy(const std::string &original, const std::string &copy) { copies_[key(original)] = copy; }
     bool exists(const std::string &path) const { return nodes_.count(key(path)) != 0; }
 
-    bool list(const std::string &folder, std::vector<FolderEntry> &entries) const override;
+    bool list(const std::string &folder, std::vector<FolderEntry> &entries, std::string &reason) const override;
     bool read(const std::string &path, size_t limit, std::string &bytes, std::string &reason) const override;
     std::string effective(const std::string &path) const override;
     std::string ansi_to_utf8(std::string_view ansi) const override;

@@ -20,8 +20,24 @@ struct FolderEntry {
 class SimFiles {
 public:
     virtual ~SimFiles() = default;
-    // The entries of `folder`, in any order; false when it cannot be listed.
-    virtual bool list(const std::string &folder, std::vector<FolderEntry> &entries) const = 0;
+    // The entries of `folder`, in any order (none for an empty folder); false, with a short reason
+    // for a user ("cannot list it (error 5)"), when it cannot be listed.
+    virtual bool list(const std::string &folder, std::vector<FolderEntry> &entries, std::string &reason) const = 0;
+    // The entry of that name in `folder`, compared as Windows compares names, as the folder
+    // spells it; false when there is none. By default from list(); Windows asks for the one name.
+    virtual bool find(const std::string &folder, std::string_view name, FolderEntry &entry) const
+    {
+        std::vector<FolderEntry> entries;
+        std::string reason;
+        if (!list(folder, entries, reason))
+            return false;
+        for (FolderEntry &candidate : entries)
+            if (same_name(candidate.name, name)) {
+                entry = candidate;
+                return true;
+            }
+        return false;
+    }
     // The file's bytes, at most `limit` + 1 of them (one past the limit tells that it is larger).
     // False, with a short reason for a user, when it cannot be read.
     virtual bool read(const std::string &path, size_t limit, std::string &bytes, std::string &reason) const = 0;

@@ -13,28 +13,31 @@ std::string join_path(std::string_view folder, std::string_view name)
     std::string joined(folder);
     if (!joined.empty() && joined.back() != '\\' && joined.back() != '/')
         joined += '\\';
-    while (!name.empty() && (name.front() == '\\' || name.front() == '/'))
-        name.remove_prefix(1);
     return joined.append(name);
+}
+
+std::string parent_folder(const std::string &path)
+{
+    size_t cut = path.find_last_of("\\/");
+    if (cut == std::string::npos)
+        return std::string();
+    return path.substr(0, cut == 2 && path[1] == ':' ? 3 : cut);  // a drive's root keeps its backslash
 }
 
 std::string find_entry(const SimFiles &files, const std::string &folder, std::string_view name, bool folder_wanted)
 {
-    std::vector<FolderEntry> entries;
-    if (!files.list(folder, entries))
+    FolderEntry entry;
+    if (!files.find(folder, name, entry) || entry.folder != folder_wanted)
         return std::string();
-    for (const FolderEntry &entry : entries)
-        if (entry.folder == folder_wanted && files.same_name(entry.name, name))
-            return join_path(folder, entry.name);
-    return std::string();
+    return join_path(folder, entry.name);
 }
 
 bool list_subfolders(const SimFiles &files, const std::string &folder, std::string_view prefix,
-                     std::vector<std::string> &names)
+                     std::vector<std::string> &names, std::string &reason)
 {
     names.clear();
     std::vector<FolderEntry> entries;
-    if (!files.list(folder, entries))
+    if (!files.list(folder, entries, reason))
         return false;
     for (const FolderEntry &entry : entries)
         if (entry.folder && entry.name != "." && entry.name != ".." && entry.name.size() >= prefix.size() &&

@@ -21,7 +21,7 @@ namespace simreading {
 // mistake, and is followed no further.
 inline constexpr int ALIAS_CHAIN_LIMIT = 32;
 
-// "C:\a" + "b" -> "C:\a\b" (one backslash, whichever side had one).
+// "C:\a" + "b" -> "C:\a\b" (one backslash, whichever side had one); `name` alone for an empty folder.
 std::string join_path(std::string_view folder, std::string_view name);
 
 // The entry of that name in `folder` (compared as Windows compares names), joined to the folder
@@ -29,10 +29,13 @@ std::string join_path(std::string_view folder, std::string_view name);
 std::string find_entry(const SimFiles &files, const std::string &folder, std::string_view name, bool folder_wanted);
 
 // The subfolders of `folder` whose names start with `prefix` (any case; all of them for an empty
-// one), as spelled, sorted as Windows would list them case-insensitively. False when the folder
-// cannot be listed.
+// one), as spelled, sorted by their name keys. False, with a reason, when the folder cannot be
+// listed.
 bool list_subfolders(const SimFiles &files, const std::string &folder, std::string_view prefix,
-                     std::vector<std::string> &names);
+                     std::vector<std::string> &names, std::string &reason);
+
+// "C:.cfg" -> "C:"; "" for a name alone.
+std::string parent_folder(const std::string &path);
 
 // A cfg file read whole: its lines over its own bytes, and its text shown as UTF-8.
 struct CfgFile {

@@ -22,23 +22,48 @@ WindowsSimFiles::WindowsSimFiles(const std::string &sim_folder)
 {
 }
 
-bool WindowsSimFiles::list(const std::string &folder, std::vector<simreading::FolderEntry> &entries) const
+bool WindowsSimFiles::list(const std::string &folder, std::vector<simreading::FolderEntry> &entries,
+                           std::string &reason) const
 {
     entries.clear();
     std::string pattern = folder;
     if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/')
         pattern += '\\';
     WIN32_FIND_DATAW found;
+    // The basic information and large fetches keep a listing of thousands of folders quick.
     HANDLE search = FindFirstFileExW(widen(pattern + "*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                     0, 0);
-    if (search == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;  // an empty folder (a drive's root has no "." entry)
+                                     0, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        // An empty folder: a drive's root has no "." entry.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
+            return true;
+        reason = "cannot list it (error " + std::to_string(error) + ")";
+        return false;
+    }
     do {
         std::wstring name = found.cFileName;
         if (name != L"." && name != L"..")
             entries.push_back({narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
     } while (FindNextFileW(search, &found));
     FindClose(search);
+    return true;
+}
+
+bool WindowsSimFiles::find(const std::string &folder, std::string_view name, simreading::FolderEntry &entry) const
+{
+    // One name, no wildcard: a file name cannot hold one, so a name that does is no entry.
+    if (name.empty() || name.find_first_of("*?") != std::string_view::npos)
+        return false;
+    std::string path = folder;
+    if (!path.empty() && path.back() != '\\' && path.back() != '/')
+        path += '\\';
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(widen(path.append(name)).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, 0, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    entry = {narrow(found.cFileName), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
     return true;
 }
 

@@ -16,7 +16,9 @@ public:
     // place; none for an empty one.
     explicit WindowsSimFiles(const std::string &sim_folder = std::string());
 
-    bool list(const std::string &folder, std::vector<simreading::FolderEntry> &entries) const override;
+    bool list(const std::string &folder, std::vector<simreading::FolderEntry> &entries,
+              std::string &reason) const override;
+    bool find(const std::string &folder, std::string_view name, simreading::FolderEntry &entry) const override;
     bool read(const std::string &path, size_t limit, std::string &bytes, std::string &reason) const override;
     std::string effective(const std::string &path) const override;
     std::string ansi_to_utf8(std::string_view ansi) const override;

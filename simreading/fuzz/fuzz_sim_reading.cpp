@@ -2,7 +2,10 @@
 // input is records split by "\n--\n", each a path under Aircraft\ (where "Plane" is the aircraft
 // read), "=", and the file's bytes; a path after "store:" is a VirtualStore copy of that path.
 // Checked: every panel found is a file the tree holds and holds no alias the chain should have
-// followed, and the same tree with its names in another case reads the same.
+// followed; the same tree with its names in another case reads the same; and the installer and
+// the checker agree: once the install's edit is made to each panel the installer finds, the
+// checker finds nothing wrong with a line of ours in it, and once the uninstall's edit is made to
+// every panel of the aircraft, the checker reads no line of ours there.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -11,7 +14,11 @@
 #include <string>
 #include <string_view>
 
+#include <set>
+
 #include "memory_files.h"
+#include "panel_check.h"
+#include "panel_edit.h"
 #include "sim_reading.h"
 
 using namespace simreading;
@@ -21,6 +28,7 @@ using namespace simreading;
 
 namespace {
 
+const std::string SIM = "C:\\FS9";
 const std::string ROOT = "C:\\FS9\\Aircraft";
 const std::string STORE = "C:\\Store\\FS9\\Aircraft";
 
@@ -65,6 +73,81 @@ MemoryFiles tree_of(std::string_view input, bool turned)
     return files;
 }
 
+// A finding about a line meaning our gauges: its message quotes the line.
+bool about_our_line(const Finding &finding)
+{
+    return panelcfg::lower_ascii(finding.message).find("vqt7_") != std::string::npos;
+}
+
+// One about a line as the installer writes it, naming our module and gauge: one that only nearly
+// does (a user's "VQV7_Boomcue!VQT7_Boomcue") is the user's to mend, and an uninstall keeps it.
+bool about_a_line_we_write(const Finding &finding)
+{
+    std::string message = panelcfg::lower_ascii(finding.message);
+    return message.find("vqt7_boomcue!vqt7_boomcue") != std::string::npos ||
+           message.find("vqt7_drag_drone!vqt7_drag_drone") != std::string::npos;
+}
+
+// Each of `paths` (as the simulator reads them) with `edit` made to it; false when the installer
+// would refuse one (not text, or a panel that cannot take the gauges).
+template <typename Edit>
+bool edited(MemoryFiles &files, const std::set<std::string> &paths, Edit edit)
+{
+    for (const std::string &path : paths) {
+        CfgFile cfg;
+        std::string reason;
+        if (read_cfg(files, path, cfg, reason) != CfgRead::ok)
+            return false;
+        panelcfg::PanelEdit change = edit(cfg.document);
+        if (!change.refused.empty())
+            return false;
+        files.add_file(path, change.bytes);
+    }
+    return true;
+}
+
+void check_tools_agree(const MemoryFiles &files, const AircraftPanels &panels)
+{
+    if (!panels.problem.empty())
+        return;  // the installer refuses the aircraft
+    std::set<std::string> installed;
+    for (const PanelFile &file : panels.panels)
+        installed.insert(file.read_path);
+    MemoryFiles after = files;
+    if (edited(after, installed, [](const panelcfg::Document &d) { return panelcfg::plan_install(d, {}); })) {
+        Findings findings;
+        check_panels(after, SIM, {}, findings);
+        for (const Finding &finding : findings.list)
+            if (finding.status == Status::problem && installed.count(finding.file) && about_our_line(finding)) {
+                fprintf(stderr, "after the install, the checker says of %s: %s\n", finding.file.c_str(),
+                        finding.message.c_str());
+                abort();
+            }
+    }
+
+    // The uninstall edits every panel*\panel.cfg of the aircraft and every file its chains reach.
+    std::set<std::string> removed = installed;
+    std::vector<std::string> folders;
+    std::string reason;
+    list_subfolders(files, ROOT + "\\Plane", "panel", folders, reason);
+    for (const std::string &folder : folders) {
+        PanelFile file;
+        if (find_panel_cfg(files, join_path(ROOT + "\\Plane", folder), file))
+            removed.insert(file.read_path);
+    }
+    after = files;
+    if (edited(after, removed, [](const panelcfg::Document &d) { return panelcfg::plan_uninstall(d); })) {
+        Findings findings;
+        check_panels(after, SIM, {}, findings);
+        for (const Finding &finding : findings.list)
+            if (removed.count(finding.file) && about_a_line_we_write(finding)) {
+                fprintf(stderr, "after the uninstall, the checker still reads in %s: %s\n", finding.file.c_str(),
+                        finding.message.c_str());
+                abort();
+            }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -87,6 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Windows compares names without case: the same tree spelled otherwise reads the same files.
     MemoryFiles turned = tree_of(input, true);
     AircraftPanels again = panels_of(turned, ROOT, ROOT + "\\Plane");
+    check_tools_agree(files, panels);
     require(again.problem.empty() == panels.problem.empty());
     require(again.panels.size() == panels.panels.size());
     for (size_t i = 0; i < panels.panels.size() && i < again.panels.size(); ++i)

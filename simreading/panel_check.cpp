@@ -1,0 +1,352 @@
+// Check 4: finds the panel.cfg of every panel folder an aircraft.cfg chooses, follows [fltsim]
+// alias= lines, and judges each gauge line that means one of our modules: its key and its
+// spelling, the window it sits in, and whether its gaugeNN key is the only one of that number
+// in its window. Lines meaning our modules in a panel folder no aircraft.cfg chooses are
+// never read: a warning says so.
+#include "panel_check.h"
+
+#include <stdio.h>
+
+#include <map>
+#include <set>
+
+#include "aircraft_cfg.h"
+#include "gauge_lines.h"
+#include "panel_document.h"
+#include "sim_reading.h"
+
+namespace simreading {
+
+using panelcfg::GAUGE_NAMES;
+
+using panelcfg::Document;
+using panelcfg::GaugeLine;
+using panelcfg::KeyKind;
+using panelcfg::WindowKind;
+
+namespace {
+
+std::string two_digits(int number)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%02d", number);
+    return text;
+}
+
+struct PanelState {
+    bool in_progress = false;
+    bool ours = false;  // it, or the panel its alias leads to, holds lines meaning our modules
+};
+
+// A panel folder no [fltsim.N] entry chooses, judged once every aircraft is scanned: another
+// aircraft's alias may still lead to it.
+struct Unchosen {
+    std::string cfg, folder_name, aircraft_cfg;
+    std::vector<std::string> entries, chosen;  // "[fltsim.0]", ...; "panel", "panel.2D", ...
+};
+
+struct PanelScan {
+    std::string sim_folder;
+    Findings &findings;
+    const SimFiles &files;  // the simulator folder's, VirtualStore copies first
+    std::vector<ModuleUse> uses;
+    std::map<std::string, PanelState> panels;  // by path_key
+    std::vector<Unchosen> unchosen;
+
+    // `depth`: how many panels of an alias chain lead here, this one included.
+    PanelState scan(const std::string &cfg, int depth = 1);
+    // `folder`: the panel's own folder, where the simulator looks for a module first.
+    void judge_lines(const std::string &cfg, const std::string &folder, const CfgFile &read,
+                     const std::vector<GaugeLine> &lines);
+    void scan_aircraft(const std::string &folder);
+    void judge_unchosen();
+};
+
+PanelState PanelScan::scan(const std::string &found, int depth)
+{
+    std::string key = files.name_key(found);
+    auto known = panels.find(key);
+    if (known != panels.end())
+        return known->second;
+    panels[key].in_progress = true;
+    PanelState state;
+
+    // The simulator reads the VirtualStore copy in its place, when Windows made one: every
+    // finding below is about the copy.
+    const std::string cfg = files.effective(found);
+    if (cfg != found)
+        findings.warning("panel", found,
+                         "the simulator reads " + cfg + " in place of this file: Windows keeps that copy in its " +
+                             "VirtualStore since a program without administrator rights changed the file here",
+                         "make changes to " + cfg + ", or move your panel.cfg over this one and delete that copy");
+    CfgFile read;
+    std::string reason;
+    if (read_cfg(files, cfg, read, reason) != CfgRead::ok) {
+        findings.warning("panel", cfg, "skipped: " + reason,
+                         "if this aircraft should hold the gauges, make this its real panel.cfg: plain text, "
+                         "ANSI or UTF-8, a few KB");
+        panels[key] = state;
+        return state;
+    }
+    const Document &document = read.document;
+    std::vector<GaugeLine> lines = panelcfg::gauge_lines(document);
+    const GaugeLine *first_ours = 0;
+    for (const GaugeLine &line : lines)
+        if (line.verdict.ours && !first_ours)
+            first_ours = &line;
+    panelcfg::Alias alias = panelcfg::find_alias(document);
+
+    if (alias.line < 0) {
+        state.ours = first_ours != 0;
+        if (state.ours)
+            judge_lines(cfg, parent_folder(found), read, lines);
+        panels[key] = state;
+        return state;
+    }
+
+    // An alias hands the whole panel over: the simulator reads the target instead of this file.
+    std::string where = "line " + std::to_string(alias.line + 1) +
+                        ": alias=" + read.shown(document.lines[(size_t)alias.line].value);
+    if (first_ours)
+        findings.problem("panel", cfg,
+                         "line " + std::to_string(first_ours->line + 1) +
+                             " is never read: this panel.cfg hands the aircraft to another panel (" + where + ")",
+                         "put the gauge lines into the panel.cfg that the alias names, or remove the alias line");
+    const std::string aircraft_root = join_path(sim_folder, "Aircraft");
+    AliasStep step = follow_alias(files, aircraft_root, read);
+    const std::string &target = step.next.path;
+    auto pending = panels.find(files.name_key(target));
+    auto report = first_ours ? &Findings::problem : &Findings::warning;
+    const char *fix_alias = "correct the alias line: it names a folder under Aircraft, such as alias=Other_Aircraft\\panel";
+    if (step.kind == AliasKind::bad_target) {
+        (findings.*report)("panel", cfg, where + " names no folder under " + aircraft_root, fix_alias);
+    } else if (pending != panels.end() && pending->second.in_progress) {
+        (findings.*report)("panel", cfg, where + " leads back to this panel (an alias loop), so the aircraft has no panel",
+                           "point the alias at a panel.cfg that holds the panel itself");
+    } else if (depth >= ALIAS_CHAIN_LIMIT) {
+        (findings.*report)("panel", cfg,
+                           where + " makes an alias chain longer than " + std::to_string(ALIAS_CHAIN_LIMIT) +
+                               " panels, which gaugecheck follows no further",
+                           "point the alias straight at the panel.cfg that holds the panel itself");
+    } else if (step.kind == AliasKind::missing) {
+        (findings.*report)("panel", cfg, where + " names " + target + ", which does not exist", fix_alias);
+    } else {
+        state.ours = scan(target, depth + 1).ours;
+        if (state.ours)
+            findings.ok("panel", cfg, where + ": the aircraft uses the panel " + target);
+    }
+    state.ours = state.ours || first_ours;
+    panels[key] = state;
+    return state;
+}
+
+void PanelScan::judge_lines(const std::string &cfg, const std::string &folder, const CfgFile &read,
+                            const std::vector<GaugeLine> &lines)
+{
+    const Document &document = read.document;
+    // Windows present by kind and number, and each window's exact gaugeNN keys.
+    std::map<WindowKind, std::set<int>> windows;
+    for (const panelcfg::Section &section : document.sections) {
+        panelcfg::WindowId id = panelcfg::window_of(section.name);
+        if (id.kind != WindowKind::none)
+            windows[id.kind].insert(id.number);
+    }
+    std::map<std::string, std::map<int, std::vector<int>>> keys;  // section -> number -> lines
+    auto section_of = [&](const GaugeLine &line) { return document.sections[(size_t)line.section].name; };
+    for (const GaugeLine &line : lines)
+        if (line.key.kind == KeyKind::exact)
+            keys[panelcfg::lower_ascii(section_of(line))][line.key.number].push_back(line.line + 1);
+
+    for (const GaugeLine &line : lines) {
+        const panelcfg::GaugeLineVerdict &verdict = line.verdict;
+        if (!verdict.ours)
+            continue;
+        const panelcfg::Line &entry = document.lines[(size_t)line.line];
+        std::string section = read.shown(section_of(line)), key = read.shown(entry.key);
+        std::string gauge_name = GAUGE_NAMES[verdict.gauge];
+        std::map<int, std::vector<int>> &window_keys = keys[panelcfg::lower_ascii(section_of(line))];
+        int free_number = window_keys.empty() ? 0 : window_keys.rbegin()->first + 1;
+        std::string at = "line " + std::to_string(line.line + 1) + " [" + section + "] " + key + "=" +
+                         read.shown(entry.value);
+        std::string right_value = read.shown(verdict.right_value), problem = read.shown(verdict.problem);
+
+        // The simulator passes over a key that only nearly reads gaugeNN.
+        if (line.key.kind == KeyKind::near_miss) {
+            int number = line.key.number >= 0 && !window_keys.count(line.key.number) ? line.key.number : free_number;
+            findings.problem("panel", cfg,
+                             at + ": " + panelcfg::near_miss_problem(key) + (problem.empty() ? "" : "; " + problem),
+                             "make the line read gauge" + two_digits(number) + "=" + right_value);
+            continue;
+        }
+        if (verdict.module_exact)
+            uses.push_back({gauge_name, folder, cfg});
+        if (!problem.empty()) {
+            findings.problem("panel", cfg, at + ": " + problem, "make the line read " + key + "=" + right_value);
+            continue;
+        }
+        // The simulator creates windows from the first number upward and stops at a gap.
+        int first = line.window.kind == WindowKind::window ? 0 : 1, gap = -1;
+        for (int number = first; number < line.window.number && gap < 0; ++number)
+            if (!windows[line.window.kind].count(number))
+                gap = number;
+        std::string section_kind = section.substr(0, line.window.kind == WindowKind::window ? 6 : 8);
+        if (gap >= 0) {
+            findings.problem("panel", cfg,
+                             at + ": the simulator never creates this window, because there is no [" + section_kind +
+                                 two_digits(gap) + "] before it",
+                             "number the windows without gaps: rename [" + section + "] to [" + section_kind +
+                                 two_digits(gap) + "] (and its entry under [Window Titles])");
+            continue;
+        }
+        const std::vector<int> &same_key = window_keys[line.key.number];
+        if (same_key.size() > 1) {
+            std::string numbers;
+            for (int other : same_key)
+                numbers += (numbers.empty() ? "" : ", ") + std::to_string(other);
+            findings.problem("panel", cfg,
+                             at + ": " + key + " is used " + std::to_string(same_key.size()) + " times in [" + section +
+                                 "] (lines " + numbers + ") and the simulator reads only one of them",
+                             "give this line a number of its own: gauge" + two_digits(free_number) + "=" + right_value);
+            continue;
+        }
+        findings.ok("panel", cfg, at);
+    }
+}
+
+// What panel= would choose a folder: "panel.2D" -> "2D", "panel" -> ""; false for others.
+static bool panel_value(const std::string &folder_name, std::string &value)
+{
+    if (panelcfg::same_ascii(folder_name, "panel")) {
+        value.clear();
+        return true;
+    }
+    if (folder_name.size() <= 6 || !panelcfg::same_ascii(folder_name.substr(0, 6), "panel."))
+        return false;
+    value = folder_name.substr(6);
+    return true;
+}
+
+void PanelScan::scan_aircraft(const std::string &folder)
+{
+    // A panel folder itself may be given with --aircraft.
+    std::string direct = find_entry(files, folder, "panel.cfg", false);
+    if (!direct.empty())
+        scan(direct);
+
+    Unchosen base;
+    base.aircraft_cfg = find_entry(files, folder, "aircraft.cfg", false);
+    if (!base.aircraft_cfg.empty())
+        base.aircraft_cfg = files.effective(base.aircraft_cfg);
+    CfgFile aircraft;
+    std::string reason;
+    if (!base.aircraft_cfg.empty() && read_cfg(files, base.aircraft_cfg, aircraft, reason) != CfgRead::ok) {
+        findings.warning("panel", base.aircraft_cfg, "skipped: " + reason + "; gaugecheck takes the folder panel",
+                         "make aircraft.cfg plain text again (ANSI or UTF-8)");
+        aircraft = CfgFile();
+    }
+    for (const panelcfg::Section &section : aircraft.document.sections)
+        if (section.name.size() > 7 && panelcfg::same_ascii(section.name.substr(0, 7), "fltsim."))
+            base.entries.push_back(std::string("[").append(aircraft.shown(section.name)).append("]"));
+
+    std::vector<std::string> panel_folders;
+    if (!list_subfolders(files, folder, "panel", panel_folders, reason)) {
+        findings.warning("panel", folder, "its panel folders were not read: " + reason,
+                         "give gaugecheck read access to this folder");
+        return;
+    }
+    std::set<std::string> chosen;  // path_key of each chosen folder
+    for (const panelcfg::PanelChoice &choice : panelcfg::chosen_panel_folders(aircraft.document)) {
+        if (!choice.problem.empty()) {
+            const panelcfg::Line &line = aircraft.document.lines[(size_t)choice.line];
+            findings.warning("panel", base.aircraft_cfg,
+                             "line " + std::to_string(choice.line + 1) + " [" +
+                                 aircraft.shown(aircraft.document.sections[(size_t)line.section].name) + "] " +
+                                 aircraft.shown(line.key) + "=" + aircraft.shown(line.value) + ": " +
+                                 aircraft.shown(choice.problem),
+                             "give panel= the name after \"panel.\" of a folder beside aircraft.cfg, such as panel=2D "
+                             "for the folder panel.2D, or leave it empty for the folder panel");
+            continue;
+        }
+        std::string name = aircraft.shown(choice.folder);
+        base.chosen.push_back(name);
+        for (const std::string &panel : panel_folders) {
+            if (!files.same_name(panel, name))
+                continue;
+            chosen.insert(files.name_key(join_path(folder, panel)));
+            std::string cfg = find_entry(files, join_path(folder, panel), "panel.cfg", false);
+            if (!cfg.empty())
+                scan(cfg);
+        }
+    }
+    for (const std::string &panel : panel_folders) {
+        if (chosen.count(files.name_key(join_path(folder, panel))))
+            continue;
+        std::string cfg = find_entry(files, join_path(folder, panel), "panel.cfg", false);
+        if (cfg.empty())
+            continue;
+        Unchosen left = base;
+        left.cfg = cfg;
+        left.folder_name = panel;
+        unchosen.push_back(left);
+    }
+}
+
+void PanelScan::judge_unchosen()
+{
+    for (const Unchosen &left : unchosen) {
+        if (panels.count(files.name_key(left.cfg)))
+            continue;  // an alias leads here, so the simulator reads it after all
+        CfgFile read;
+        std::string reason;
+        if (read_cfg(files, left.cfg, read, reason) != CfgRead::ok)
+            continue;
+        bool ours = false;
+        for (const GaugeLine &line : panelcfg::gauge_lines(read.document))
+            ours = ours || line.verdict.ours;
+        if (!ours)
+            continue;
+        auto list = [](const std::vector<std::string> &names) {
+            std::string text;
+            for (const std::string &name : names)
+                text += (text.empty() ? "" : ", ") + name;
+            return text;
+        };
+        std::string why =
+            left.aircraft_cfg.empty()
+                ? "there is no aircraft.cfg beside it, so the simulator takes the folder panel"
+                : "aircraft.cfg's entries " + (left.entries.empty() ? std::string("(none)") : list(left.entries)) +
+                      " choose " + (left.chosen.empty() ? std::string("no folder") : list(left.chosen));
+        std::string value, fix = "put the gauge lines into the panel.cfg of " +
+                                 (left.chosen.empty() ? std::string("the folder aircraft.cfg chooses")
+                                                      : "a chosen folder (" + list(left.chosen) + ")");
+        if (panel_value(left.folder_name, value))
+            fix += ", or set panel=" + value + " in aircraft.cfg's [fltsim.N] entry that should use this folder";
+        findings.warning("panel", left.cfg,
+                         "the simulator never reads this panel.cfg: " + why + ", not " + left.folder_name, fix);
+    }
+}
+
+}  // namespace
+
+std::vector<ModuleUse> check_panels(const SimFiles &files, const std::string &sim_folder,
+                                    const std::vector<std::string> &aircraft_folders, Findings &findings)
+{
+    PanelScan scan{sim_folder, findings, files, {}, {}, {}};
+    std::vector<std::string> aircraft;
+    std::string aircraft_root = join_path(sim_folder, "Aircraft");
+    std::vector<std::string> names;
+    std::string reason;
+    if (!list_subfolders(files, aircraft_root, "", names, reason))
+        findings.warning("panel", aircraft_root, "the aircraft folders were not read: " + reason,
+                         "give gaugecheck read access to this folder, or name aircraft folders with --aircraft");
+    for (const std::string &name : names)
+        aircraft.push_back(join_path(aircraft_root, name));
+    aircraft.insert(aircraft.end(), aircraft_folders.begin(), aircraft_folders.end());
+
+    for (const std::string &folder : aircraft)
+        scan.scan_aircraft(folder);
+    scan.judge_unchosen();
+    return scan.uses;
+}
+
+}  // namespace simreading
