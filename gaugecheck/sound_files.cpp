@@ -14,15 +14,12 @@
 
 namespace gaugecheck {
 
-// Our sounds are a few hundred KB; a file far larger is none of them and is not read whole.
-static const uint64_t LARGEST_RELEASE_SOUND = 4ull << 20;
-
 // Which release's own sound of that name the file is, by its bytes; empty for any other sound.
 static std::string release_sound_text(const std::string &path)
 {
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (!toolbox::read_whole_file(path, bytes, reason, LARGEST_RELEASE_SOUND))
+    if (!toolbox::read_whole_file(path, bytes, reason, panelcfg::LARGEST_FILE_OF_OURS))
         return std::string();
     std::string sum = sha256_hex(bytes.data(), bytes.size());
     for (const KnownSound &known : KNOWN_SOUNDS) {

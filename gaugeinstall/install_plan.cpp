@@ -20,9 +20,6 @@ using panelcfg::SOUND_FILES;
 
 const char BACKUP_SUFFIX[] = ".vqt7-backup";
 
-// Modules and sounds are a few hundred KB at most; anything far larger is none of ours.
-static const uint64_t OUR_FILE_LIMIT = 16u << 20;
-
 const char *action_name(Action action)
 {
     switch (action) {
@@ -73,7 +70,7 @@ bool read_panel(const PanelFile &file, ReadPanel &panel, std::string &reason)
 bool read_our_file(const std::string &path, std::string &bytes, std::string &reason)
 {
     std::vector<uint8_t> data;
-    if (!toolbox::read_whole_file(path, data, reason, OUR_FILE_LIMIT))
+    if (!toolbox::read_whole_file(path, data, reason, panelcfg::LARGEST_FILE_OF_OURS))
         return false;
     bytes.assign(data.begin(), data.end());
     return true;

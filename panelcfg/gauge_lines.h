@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include <stdint.h>
+
 #include "panel_document.h"
 
 namespace panelcfg {
@@ -14,6 +16,9 @@ namespace panelcfg {
 extern const char *const GAUGE_NAMES[2];
 // The sound files they play, relative to the simulator's folder.
 extern const char *const SOUND_FILES[2];
+// Our modules and sounds are a few hundred KB; a file of one of their names that is far larger is
+// none of ours, and no tool reads it whole to find out.
+inline constexpr uint64_t LARGEST_FILE_OF_OURS = 4u << 20;
 // The size each gauge is given when a line is written: the cue's readout at its own 40 x 40,
 // the drag cue's black face 1 x 1, out of sight.
 struct GaugeSize {

@@ -63,6 +63,9 @@ public:
     size_t read(float *samples, size_t count);
     // Back to the first sample, for a loop. False if the file can no longer be read.
     bool rewind();
+    // Reads no more than the first `bytes` of the data from here on: the sound ends there. For a
+    // probe of the data, whose cost must not grow with the file.
+    void read_at_most(uint64_t bytes);
     const SoundFileInfo &info() const;
 
     struct State;

@@ -322,6 +322,11 @@ size_t SoundStream::read(float *samples, size_t count)
     return done;
 }
 
+void SoundStream::read_at_most(uint64_t bytes)
+{
+    state_->source_left = std::min(state_->source_left, bytes);
+}
+
 const SoundFileInfo &SoundStream::info() const
 {
     return state_->info;
@@ -332,6 +337,9 @@ static const uint32_t DESCRIBE_RATE = 22050;
 // Opening only proves a codec takes the format; a first block of samples proves it takes the
 // data. More would make the check cost what a whole file costs.
 static const size_t FIRST_BLOCK_SAMPLES = 4096;
+// A codec that has made no sample of the first megabyte makes none of the rest: the probe
+// stops there, so a multi-gigabyte file that no codec decodes costs what a small one does.
+static const uint64_t PROBE_BYTES = 1u << 20;
 
 bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, Failure &failure,
                          std::vector<std::string> *warnings)
@@ -342,6 +350,7 @@ bool describe_sound_file(const std::string &utf8_path, SoundFileInfo &info, Fail
     if (!ok)
         return false;
     float first_block[FIRST_BLOCK_SAMPLES];
+    stream.read_at_most(PROBE_BYTES);
     if (info.data_bytes > 0 && stream.read(first_block, FIRST_BLOCK_SAMPLES) == 0)
         return fail(failure, FailureKind::UndecodableData, "its codec cannot decode the data");
     return true;
