@@ -139,90 +139,119 @@ static std::string format_seconds(double seconds)
 // How a time's range is named in messages: "0 to 3600".
 static const std::string TIME_RANGE = "0 to " + format_seconds(MAX_END_SECONDS);
 
-bool parse_scenario(const std::string &file_text, const std::string &source, Scenario &scenario,
-                    std::string &error)
-{
-    scenario = Scenario();
-    scenario.source = source;
+namespace {
+
+// One scenario file read line by line: each kind of line has its own reader, and the first
+// mistake ends the reading with one message naming the file and the line.
+struct ScenarioReader {
+    const std::string &source;
+    Scenario &scenario;
+    std::string &error;
     bool have_end = false;
-    int number = 0;
-    auto fail = [&](int at, const std::string &message) {
+
+    bool fail(int at, const std::string &message)
+    {
         error = source + ":" + std::to_string(at) + ": " + message;
         return false;
-    };
-    if (const char *kind = utf16_kind(file_text)) {
-        error = source + ": the file is " + kind + " text; save it as UTF-8";
-        return false;
     }
-    // Notepad starts UTF-8 files with a byte order mark.
-    std::string text = file_text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? file_text.substr(3) : file_text;
-    for (std::string line : split_lines(text)) {
-        ++number;
-        if (line.find('\0') != std::string::npos)
-            return fail(number, "a NUL byte in the line (is this a text file?)");
-        size_t hash = line.find('#');
-        if (hash != std::string::npos)
-            line.erase(hash);
-        std::vector<std::string> words = split_words(line);
-        if (words.empty())
-            continue;
-        const std::string &keyword = words[0];
-        if (keyword == "at") {
-            ScenarioEvent event{0, number, {}};
-            if (words.size() < 2 || !parse_time(words[1], event.time))
-                return fail(number, "expected a time in seconds (" + TIME_RANGE + ") after 'at'" +
-                                        (words.size() < 2 ? std::string() : ", got '" + shown(words[1]) + "'"));
-            if (words.size() < 3)
-                return fail(number, "expected TOKEN=VALUE after the time");
-            for (size_t i = 2; i < words.size(); ++i) {
-                const std::string &word = words[i];
-                size_t equals = word.find('=');
-                VarSetting setting{};
-                if (equals == std::string::npos)
-                    return fail(number, "expected TOKEN=VALUE, got '" + shown(word) + "'");
-                if (!parse_token(word.substr(0, equals), setting.token))
-                    return fail(number, "expected a token number before '=', got '" + shown(word) + "'");
-                if (!parse_value(word.substr(equals + 1), setting))
-                    return fail(number, "expected a decimal or 0x-hex value after '" +
-                                            shown(word.substr(0, equals + 1)) + "', got '" +
-                                            shown(word.substr(equals + 1)) + "'");
-                for (const VarSetting &earlier : event.settings)
-                    if (earlier.token == setting.token)
-                        return fail(number, "token " + std::to_string(setting.token) + " is set twice on one line");
-                event.settings.push_back(setting);
-            }
-            if (!scenario.events.empty() && event.time < scenario.events.back().time)
-                return fail(number, "expected a time at or after the previous event's " +
-                                        format_seconds(scenario.events.back().time) + " s: events go forward in time");
-            scenario.events.push_back(event);
-        } else if (keyword == "end") {
-            if (have_end)
-                return fail(number, "a second 'end' line (the first is line " + std::to_string(scenario.end_line) + ")");
-            if (words.size() != 2 || !parse_time(words[1], scenario.end_time))
-                return fail(number, "expected one time in seconds (" + TIME_RANGE + ") after 'end'");
-            have_end = true;
-            scenario.end_line = number;
-        } else if (keyword == "instances") {
-            InstanceRequest request{"", 0, number};
-            uint32_t count = 0;
-            if (words.size() != 3 || !parse_token(words[2], count) || count < 1 || count > MAX_INSTANCES)
-                return fail(number, "expected 'instances GAUGE COUNT' with a count from 1 to " +
-                                        std::to_string(MAX_INSTANCES));
-            request.gauge = words[1];
-            request.count = (int)count;
-            for (const InstanceRequest &earlier : scenario.instances)
-                if (earlier.gauge == request.gauge)
-                    return fail(number, "instances of '" + shown(request.gauge) + "' already given on line " +
-                                            std::to_string(earlier.line));
-            scenario.instances.push_back(request);
-        } else {
-            return fail(number, "expected 'at', 'end' or 'instances', got '" + shown(keyword) + "'");
-        }
-    }
+    bool read_line(std::string line, int number);
+    bool read_event(const std::vector<std::string> &words, int number);
+    bool read_setting(const std::string &word, int number, ScenarioEvent &event);
+    bool read_end(const std::vector<std::string> &words, int number);
+    bool read_instances(const std::vector<std::string> &words, int number);
+    bool end_after_events();
+};
+
+bool ScenarioReader::read_line(std::string line, int number)
+{
+    if (line.find('\0') != std::string::npos)
+        return fail(number, "a NUL byte in the line (is this a text file?)");
+    size_t hash = line.find('#');
+    if (hash != std::string::npos)
+        line.erase(hash);
+    std::vector<std::string> words = split_words(line);
+    if (words.empty())
+        return true;
+    const std::string &keyword = words[0];
+    if (keyword == "at")
+        return read_event(words, number);
+    if (keyword == "end")
+        return read_end(words, number);
+    if (keyword == "instances")
+        return read_instances(words, number);
+    return fail(number, "expected 'at', 'end' or 'instances', got '" + shown(keyword) + "'");
+}
+
+// "at TIME TOKEN=VALUE...": the settings in time order.
+bool ScenarioReader::read_event(const std::vector<std::string> &words, int number)
+{
+    ScenarioEvent event{0, number, {}};
+    if (words.size() < 2 || !parse_time(words[1], event.time))
+        return fail(number, "expected a time in seconds (" + TIME_RANGE + ") after 'at'" +
+                                (words.size() < 2 ? std::string() : ", got '" + shown(words[1]) + "'"));
+    if (words.size() < 3)
+        return fail(number, "expected TOKEN=VALUE after the time");
+    for (size_t i = 2; i < words.size(); ++i)
+        if (!read_setting(words[i], number, event))
+            return false;
+    if (!scenario.events.empty() && event.time < scenario.events.back().time)
+        return fail(number, "expected a time at or after the previous event's " +
+                                format_seconds(scenario.events.back().time) + " s: events go forward in time");
+    scenario.events.push_back(event);
+    return true;
+}
+
+bool ScenarioReader::read_setting(const std::string &word, int number, ScenarioEvent &event)
+{
+    size_t equals = word.find('=');
+    VarSetting setting{};
+    if (equals == std::string::npos)
+        return fail(number, "expected TOKEN=VALUE, got '" + shown(word) + "'");
+    if (!parse_token(word.substr(0, equals), setting.token))
+        return fail(number, "expected a token number before '=', got '" + shown(word) + "'");
+    if (!parse_value(word.substr(equals + 1), setting))
+        return fail(number, "expected a decimal or 0x-hex value after '" + shown(word.substr(0, equals + 1)) +
+                                "', got '" + shown(word.substr(equals + 1)) + "'");
+    for (const VarSetting &earlier : event.settings)
+        if (earlier.token == setting.token)
+            return fail(number, "token " + std::to_string(setting.token) + " is set twice on one line");
+    event.settings.push_back(setting);
+    return true;
+}
+
+bool ScenarioReader::read_end(const std::vector<std::string> &words, int number)
+{
+    if (have_end)
+        return fail(number, "a second 'end' line (the first is line " + std::to_string(scenario.end_line) + ")");
+    if (words.size() != 2 || !parse_time(words[1], scenario.end_time))
+        return fail(number, "expected one time in seconds (" + TIME_RANGE + ") after 'end'");
+    have_end = true;
+    scenario.end_line = number;
+    return true;
+}
+
+bool ScenarioReader::read_instances(const std::vector<std::string> &words, int number)
+{
+    InstanceRequest request{"", 0, number};
+    uint32_t count = 0;
+    if (words.size() != 3 || !parse_token(words[2], count) || count < 1 || count > MAX_INSTANCES)
+        return fail(number, "expected 'instances GAUGE COUNT' with a count from 1 to " + std::to_string(MAX_INSTANCES));
+    request.gauge = words[1];
+    request.count = (int)count;
+    for (const InstanceRequest &earlier : scenario.instances)
+        if (earlier.gauge == request.gauge)
+            return fail(number, "instances of '" + shown(request.gauge) + "' already given on line " +
+                                    std::to_string(earlier.line));
+    scenario.instances.push_back(request);
+    return true;
+}
+
+// The end, written or implied, after every event.
+bool ScenarioReader::end_after_events()
+{
     // The implied end keeps to the same limit as a written one.
     if (!have_end)
-        scenario.end_time =
-            std::min(scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0, MAX_END_SECONDS);
+        scenario.end_time = std::min(scenario.events.empty() ? 1.0 : scenario.events.back().time + 1.0, MAX_END_SECONDS);
     // Only the MAX_END_SECONDS cap can bring an implied end down to an event: there is no end
     // line to name.
     std::string which_end = have_end ? "the end at " + format_seconds(scenario.end_time) + " s (line " +
@@ -234,6 +263,27 @@ bool parse_scenario(const std::string &file_text, const std::string &source, Sce
         if (event.time >= scenario.end_time)
             return fail(event.line, "expected a time before " + which_end + ", got " + format_seconds(event.time));
     return true;
+}
+
+}  // namespace
+
+bool parse_scenario(const std::string &file_text, const std::string &source, Scenario &scenario,
+                    std::string &error)
+{
+    scenario = Scenario();
+    scenario.source = source;
+    if (const char *kind = utf16_kind(file_text)) {
+        error = source + ": the file is " + kind + " text; save it as UTF-8";
+        return false;
+    }
+    // Notepad starts UTF-8 files with a byte order mark.
+    std::string text = file_text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? file_text.substr(3) : file_text;
+    ScenarioReader reader{source, scenario, error};
+    int number = 0;
+    for (const std::string &line : split_lines(text))
+        if (!reader.read_line(line, ++number))
+            return false;
+    return reader.end_after_events();
 }
 
 // A hair below the exact product, so that a time written to the millisecond lands on the
