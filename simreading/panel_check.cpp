@@ -33,6 +33,13 @@ std::string two_digits(int number)
     return text;
 }
 
+// A panel's windows by kind and number, and each window's exact gaugeNN keys: the numbers and
+// the lines (1-based) that hold them, by the window's name in lower case.
+struct PanelLayout {
+    std::map<WindowKind, std::set<int>> windows;
+    std::map<std::string, std::map<int, std::vector<int>>> keys;
+};
+
 struct PanelState {
     bool in_progress = false;
     bool ours = false;  // it, or the panel its alias leads to, holds lines meaning our modules
@@ -55,9 +62,14 @@ struct PanelScan {
 
     // `depth`: how many panels of an alias chain lead here, this one included.
     PanelState scan(const std::string &cfg, int depth = 1);
+    // Where the alias of the panel.cfg read as `cfg` leads, and whether lines of ours are read
+    // there; `first_ours`, a line of ours in this file, which the simulator never reads then.
+    bool follow(const std::string &cfg, const CfgFile &read, const GaugeLine *first_ours, int depth);
     // `folder`: the panel's own folder, where the simulator looks for a module first.
     void judge_lines(const std::string &cfg, const std::string &folder, const CfgFile &read,
                      const std::vector<GaugeLine> &lines);
+    void judge_line(const std::string &cfg, const std::string &folder, const CfgFile &read, PanelLayout &layout,
+                    const GaugeLine &line);
     void scan_aircraft(const std::string &folder);
     void judge_unchosen();
 };
@@ -105,6 +117,15 @@ PanelState PanelScan::scan(const std::string &found, int depth)
     }
 
     // An alias hands the whole panel over: the simulator reads the target instead of this file.
+    state.ours = follow(cfg, read, first_ours, depth) || first_ours;
+    panels[key] = state;
+    return state;
+}
+
+bool PanelScan::follow(const std::string &cfg, const CfgFile &read, const GaugeLine *first_ours, int depth)
+{
+    const Document &document = read.document;
+    panelcfg::Alias alias = panelcfg::find_alias(document);
     std::string where = "line " + std::to_string(alias.line + 1) +
                         ": alias=" + read.shown(document.lines[(size_t)alias.line].value);
     if (first_ours)
@@ -131,86 +152,98 @@ PanelState PanelScan::scan(const std::string &found, int depth)
     } else if (step.kind == AliasKind::missing) {
         (findings.*report)("panel", cfg, where + " names " + target + ", which does not exist", fix_alias);
     } else {
-        state.ours = scan(target, depth + 1).ours;
-        if (state.ours)
+        bool ours = scan(target, depth + 1).ours;
+        if (ours)
             findings.ok("panel", cfg, where + ": the aircraft uses the panel " + target);
+        return ours;
     }
-    state.ours = state.ours || first_ours;
-    panels[key] = state;
-    return state;
+    return false;
+}
+
+// The windows a panel has by kind and number, and each window's exact gaugeNN keys.
+PanelLayout layout_of(const Document &document, const std::vector<GaugeLine> &lines)
+{
+    PanelLayout layout;
+    for (const panelcfg::Section &section : document.sections) {
+        panelcfg::WindowId id = panelcfg::window_of(section.name);
+        if (id.kind != WindowKind::none)
+            layout.windows[id.kind].insert(id.number);
+    }
+    for (const GaugeLine &line : lines)
+        if (line.key.kind == KeyKind::exact)
+            layout.keys[panelcfg::lower_ascii(document.sections[(size_t)line.section].name)][line.key.number].push_back(
+                line.line + 1);
+    return layout;
+}
+
+// The first number below `window`'s that the panel lacks, or -1: the simulator creates windows
+// from the first number upward and stops at a gap.
+int first_gap(PanelLayout &layout, const panelcfg::WindowId &window)
+{
+    int first = window.kind == WindowKind::window ? 0 : 1;
+    for (int number = first; number < window.number; ++number)
+        if (!layout.windows[window.kind].count(number))
+            return number;
+    return -1;
 }
 
 void PanelScan::judge_lines(const std::string &cfg, const std::string &folder, const CfgFile &read,
                             const std::vector<GaugeLine> &lines)
 {
-    const Document &document = read.document;
-    // Windows present by kind and number, and each window's exact gaugeNN keys.
-    std::map<WindowKind, std::set<int>> windows;
-    for (const panelcfg::Section &section : document.sections) {
-        panelcfg::WindowId id = panelcfg::window_of(section.name);
-        if (id.kind != WindowKind::none)
-            windows[id.kind].insert(id.number);
-    }
-    std::map<std::string, std::map<int, std::vector<int>>> keys;  // section -> number -> lines
-    auto section_of = [&](const GaugeLine &line) { return document.sections[(size_t)line.section].name; };
+    PanelLayout layout = layout_of(read.document, lines);
     for (const GaugeLine &line : lines)
-        if (line.key.kind == KeyKind::exact)
-            keys[panelcfg::lower_ascii(section_of(line))][line.key.number].push_back(line.line + 1);
+        if (line.verdict.ours)
+            judge_line(cfg, folder, read, layout, line);
+}
 
-    for (const GaugeLine &line : lines) {
-        const panelcfg::GaugeLineVerdict &verdict = line.verdict;
-        if (!verdict.ours)
-            continue;
-        const panelcfg::Line &entry = document.lines[(size_t)line.line];
-        std::string section = read.shown(section_of(line)), key = read.shown(entry.key);
-        std::string gauge_name = GAUGE_NAMES[verdict.gauge];
-        std::map<int, std::vector<int>> &window_keys = keys[panelcfg::lower_ascii(section_of(line))];
-        int free_number = window_keys.empty() ? 0 : window_keys.rbegin()->first + 1;
-        std::string at = "line " + std::to_string(line.line + 1) + " [" + section + "] " + key + "=" +
-                         read.shown(entry.value);
-        std::string right_value = read.shown(verdict.right_value), problem = read.shown(verdict.problem);
+void PanelScan::judge_line(const std::string &cfg, const std::string &folder, const CfgFile &read,
+                           PanelLayout &layout, const GaugeLine &line)
+{
+    const Document &document = read.document;
+    const panelcfg::GaugeLineVerdict &verdict = line.verdict;
+    const std::string &section_name = document.sections[(size_t)line.section].name;
+    const panelcfg::Line &entry = document.lines[(size_t)line.line];
+    std::string section = read.shown(section_name), key = read.shown(entry.key);
+    std::map<int, std::vector<int>> &window_keys = layout.keys[panelcfg::lower_ascii(section_name)];
+    int free_number = window_keys.empty() ? 0 : window_keys.rbegin()->first + 1;
+    std::string at = "line " + std::to_string(line.line + 1) + " [" + section + "] " + key + "=" + read.shown(entry.value);
+    std::string right_value = read.shown(verdict.right_value), problem = read.shown(verdict.problem);
 
-        // The simulator passes over a key that only nearly reads gaugeNN.
-        if (line.key.kind == KeyKind::near_miss) {
-            int number = line.key.number >= 0 && !window_keys.count(line.key.number) ? line.key.number : free_number;
-            findings.problem("panel", cfg,
-                             at + ": " + panelcfg::near_miss_problem(key) + (problem.empty() ? "" : "; " + problem),
-                             "make the line read gauge" + two_digits(number) + "=" + right_value);
-            continue;
-        }
-        if (verdict.module_exact)
-            uses.push_back({gauge_name, folder, cfg});
-        if (!problem.empty()) {
-            findings.problem("panel", cfg, at + ": " + problem, "make the line read " + key + "=" + right_value);
-            continue;
-        }
-        // The simulator creates windows from the first number upward and stops at a gap.
-        int first = line.window.kind == WindowKind::window ? 0 : 1, gap = -1;
-        for (int number = first; number < line.window.number && gap < 0; ++number)
-            if (!windows[line.window.kind].count(number))
-                gap = number;
-        std::string section_kind = section.substr(0, line.window.kind == WindowKind::window ? 6 : 8);
-        if (gap >= 0) {
-            findings.problem("panel", cfg,
-                             at + ": the simulator never creates this window, because there is no [" + section_kind +
-                                 two_digits(gap) + "] before it",
-                             "number the windows without gaps: rename [" + section + "] to [" + section_kind +
-                                 two_digits(gap) + "] (and its entry under [Window Titles])");
-            continue;
-        }
-        const std::vector<int> &same_key = window_keys[line.key.number];
-        if (same_key.size() > 1) {
-            std::string numbers;
-            for (int other : same_key)
-                numbers += (numbers.empty() ? "" : ", ") + std::to_string(other);
-            findings.problem("panel", cfg,
-                             at + ": " + key + " is used " + std::to_string(same_key.size()) + " times in [" + section +
-                                 "] (lines " + numbers + ") and the simulator reads only one of them",
-                             "give this line a number of its own: gauge" + two_digits(free_number) + "=" + right_value);
-            continue;
-        }
-        findings.ok("panel", cfg, at);
+    // The simulator passes over a key that only nearly reads gaugeNN.
+    if (line.key.kind == KeyKind::near_miss) {
+        int number = line.key.number >= 0 && !window_keys.count(line.key.number) ? line.key.number : free_number;
+        findings.problem("panel", cfg, at + ": " + panelcfg::near_miss_problem(key) + (problem.empty() ? "" : "; " + problem),
+                         "make the line read gauge" + two_digits(number) + "=" + right_value);
+        return;
     }
+    if (verdict.module_exact)
+        uses.push_back({GAUGE_NAMES[verdict.gauge], folder, cfg});
+    if (!problem.empty()) {
+        findings.problem("panel", cfg, at + ": " + problem, "make the line read " + key + "=" + right_value);
+        return;
+    }
+    int gap = first_gap(layout, line.window);
+    if (gap >= 0) {
+        std::string section_kind = section.substr(0, line.window.kind == WindowKind::window ? 6 : 8);
+        findings.problem("panel", cfg,
+                         at + ": the simulator never creates this window, because there is no [" + section_kind +
+                             two_digits(gap) + "] before it",
+                         "number the windows without gaps: rename [" + section + "] to [" + section_kind +
+                             two_digits(gap) + "] (and its entry under [Window Titles])");
+        return;
+    }
+    const std::vector<int> &same_key = window_keys[line.key.number];
+    if (same_key.size() > 1) {
+        std::string numbers;
+        for (int other : same_key)
+            numbers += (numbers.empty() ? "" : ", ") + std::to_string(other);
+        findings.problem("panel", cfg,
+                         at + ": " + key + " is used " + std::to_string(same_key.size()) + " times in [" + section +
+                             "] (lines " + numbers + ") and the simulator reads only one of them",
+                         "give this line a number of its own: gauge" + two_digits(free_number) + "=" + right_value);
+        return;
+    }
+    findings.ok("panel", cfg, at);
 }
 
 // What panel= would choose a folder: "panel.2D" -> "2D", "panel" -> ""; false for others.
