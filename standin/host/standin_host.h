@@ -102,7 +102,8 @@ void clear_vars();
 // The host's variable fetch, as a module calls it through the service table.
 void HOST_CONTRACT_HOST_CALL fetch_var(void *module_var);
 
-// Every variable fetch since the last clear, in order, with the record it filled.
+// Every variable fetch since the last clear, in order, with the record it filled: the first
+// 65536 of them, so that a run that never clears the log holds its memory flat.
 struct Fetch {
     uint32_t token;
     MODULE_VAR *record;
