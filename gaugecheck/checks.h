@@ -16,9 +16,10 @@ using simreading::Findings;
 using simreading::ModuleUse;
 using simreading::Status;
 
-// The modules this release ships and the sound files they play, from the panel.cfg core.
-using panelcfg::GAUGE_NAMES;
-using panelcfg::SOUND_FILES;
+// The gauges this release ships, their modules and their sounds, from the panel.cfg core.
+using panelcfg::GAUGE_COUNT;
+using panelcfg::RELEASE_GAUGES;
+using panelcfg::ReleaseGauge;
 
 // Check 4: the panel.cfg of every panel folder an aircraft.cfg chooses, under Aircraft\*\ and
 // the extra aircraft folders, that mentions a module; returns which panels take which module,

@@ -147,7 +147,8 @@ static void check_panel_copy(const std::string &sim_folder, const toolbox::Virtu
 void check_modules(const std::string &sim_folder, const std::vector<ModuleUse> &uses, Findings &findings)
 {
     toolbox::VirtualStore store(sim_folder);
-    for (const char *gauge_name : GAUGE_NAMES) {
+    for (const ReleaseGauge &gauge : RELEASE_GAUGES) {
+        const std::string gauge_name = gauge.name;
         // Each panel folder once: two panel.cfg files can share a folder's copy.
         std::vector<const ModuleUse *> all_uses, from_gauges;
         std::set<std::string> panel_folders_seen;

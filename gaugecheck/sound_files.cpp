@@ -35,7 +35,8 @@ static std::string release_sound_text(const std::string &path)
 void check_sound_files(const std::string &sim_folder, Findings &findings)
 {
     toolbox::VirtualStore store(sim_folder);
-    for (const char *relative : SOUND_FILES) {
+    for (const ReleaseGauge &gauge : RELEASE_GAUGES) {
+        const char *relative = gauge.sound_file;
         // The sound library reads inside the simulator's process, so it too reads the
         // VirtualStore copy where Windows made one.
         std::string path = store.effective(join_path(sim_folder, relative));

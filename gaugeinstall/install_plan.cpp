@@ -15,8 +15,8 @@
 namespace gaugeinstall {
 
 using namespace gaugecheck;
-using panelcfg::GAUGE_NAMES;
-using panelcfg::SOUND_FILES;
+using panelcfg::GAUGE_COUNT;
+using panelcfg::RELEASE_GAUGES;
 
 const char BACKUP_SUFFIX[] = ".vqt7-backup";
 
@@ -81,14 +81,14 @@ std::string module_release(int gauge, const std::string &bytes)
 {
     std::string sum = sha256_hex((const uint8_t *)bytes.data(), bytes.size());
     for (const KnownModule &known : KNOWN_MODULES)
-        if (same_name(known.file, std::string(GAUGE_NAMES[gauge]) + ".gau") && sum == known.sha256)
+        if (same_name(known.file, RELEASE_GAUGES[gauge].module_file) && sum == known.sha256)
             return known.version;
     return std::string();
 }
 
 std::string module_file(int gauge)
 {
-    return std::string(GAUGE_NAMES[gauge]) + ".gau";
+    return RELEASE_GAUGES[gauge].module_file;
 }
 
 std::string section_text(const std::string &section)
@@ -136,16 +136,17 @@ struct Planner {
         module_changes.push_back({FileChange::Kind::replace, path, payload.modules[gauge], bytes});
     }
 
-    void place_sound(int sound)
+    // The sound that `gauge` plays.
+    void place_sound(int gauge)
     {
-        std::string path = sim.store().effective(join_path(sim.path(), SOUND_FILES[sound]));
+        std::string path = sim.store().effective(join_path(sim.path(), RELEASE_GAUGES[gauge].sound_file));
         if (!is_file(path)) {
             step(file_steps, Action::copy, path, "this release's own sound");
-            module_changes.push_back({FileChange::Kind::create, path, payload.sounds[sound], std::string()});
+            module_changes.push_back({FileChange::Kind::create, path, payload.sounds[gauge], std::string()});
             return;
         }
         std::string bytes, reason;
-        if (read_our_file(path, bytes, reason) && bytes == payload.sounds[sound])
+        if (read_our_file(path, bytes, reason) && bytes == payload.sounds[gauge])
             step(file_steps, Action::keep, path, "already this release's own sound");
         else
             step(file_steps, Action::keep, path,
@@ -239,7 +240,7 @@ Plan plan_install(const SimFolder &sim, const std::vector<AircraftPanels> &aircr
         }
     }
 
-    for (int gauge = 0; gauge < 2; ++gauge) {
+    for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge) {
         std::string path = sim.store().effective(join_path(join_path(sim.path(), "Gauges"), module_file(gauge)));
         if (is_file(path)) {
             planner.judge_module(gauge, path, "");
@@ -248,8 +249,8 @@ Plan plan_install(const SimFolder &sim, const std::vector<AircraftPanels> &aircr
             planner.module_changes.push_back({FileChange::Kind::create, path, payload.modules[gauge], std::string()});
         }
     }
-    for (int sound = 0; sound < 2; ++sound)
-        planner.place_sound(sound);
+    for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge)
+        planner.place_sound(gauge);
 
     std::set<std::string> module_folders;
     for (const PanelFile &file : panels) {
@@ -276,7 +277,7 @@ Plan plan_install(const SimFolder &sim, const std::vector<AircraftPanels> &aircr
         std::string folder = parent_folder(file.path);
         if (!module_folders.insert(path_key(folder)).second)
             continue;
-        for (int gauge = 0; gauge < 2; ++gauge) {
+        for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge) {
             std::string copy = sim.store().effective(join_path(folder, module_file(gauge)));
             if (is_file(copy))
                 planner.judge_module(gauge, copy, "; the simulator takes this copy for " + file.path);
@@ -332,7 +333,7 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
     }
 
     // Which panel files still name each module once the lines are out.
-    std::vector<std::string> users[2];
+    std::vector<std::string> users[GAUGE_COUNT];
     std::set<std::string> counted;
     for (const PanelFile &file : everywhere) {
         std::string key = path_key(file.read_path);
@@ -346,13 +347,13 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
         else if (read_cfg(file.read_path, read, reason) != CfgRead::ok)
             continue;
         const panelcfg::Document &document = read.document;
-        bool used[2] = {false, false};
+        bool used[GAUGE_COUNT] = {};
         for (const panelcfg::GaugeLine &line : panelcfg::gauge_lines(document)) {
             int gauge = panelcfg::our_module(document.lines[line.line].value);
             if (gauge >= 0)
                 used[gauge] = true;
         }
-        for (int gauge = 0; gauge < 2; ++gauge)
+        for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge)
             if (used[gauge])
                 users[gauge].push_back(file.read_path);
     }
@@ -361,7 +362,7 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
         return list.front() + (list.size() > 1 ? " and " + std::to_string(list.size() - 1) + " more panel.cfg file(s)" : "");
     };
 
-    for (int gauge = 0; gauge < 2; ++gauge) {
+    for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge) {
         std::string path = sim.store().effective(join_path(join_path(sim.path(), "Gauges"), module_file(gauge)));
         if (!is_file(path))
             continue;
@@ -377,18 +378,20 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
             planner.module_changes.push_back({FileChange::Kind::remove, path, std::string(), bytes});
         }
     }
-    for (int sound = 0; sound < 2; ++sound) {
-        std::string path = sim.store().effective(join_path(sim.path(), SOUND_FILES[sound]));
+    // Each gauge's sound goes with the gauge.
+    for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge) {
+        const char *name = RELEASE_GAUGES[gauge].name;
+        std::string path = sim.store().effective(join_path(sim.path(), RELEASE_GAUGES[gauge].sound_file));
         if (!is_file(path))
             continue;
         std::string bytes, reason;
-        if (!read_our_file(path, bytes, reason) || bytes != payload.sounds[sound])
+        if (!read_our_file(path, bytes, reason) || bytes != payload.sounds[gauge])
             planner.step(planner.file_steps, Action::keep, path, "not this release's own sound: left alone");
-        else if (!users[sound].empty())
-            planner.step(planner.file_steps, Action::keep, path, std::string("still played by ") + GAUGE_NAMES[sound] +
-                                                                     ", which " + users_text(sound) + " uses");
+        else if (!users[gauge].empty())
+            planner.step(planner.file_steps, Action::keep, path, std::string("still played by ") + name + ", which " +
+                                                                     users_text(gauge) + " uses");
         else {
-            planner.step(planner.file_steps, Action::remove, path, std::string("no panel.cfg uses ") + GAUGE_NAMES[sound] + " any more");
+            planner.step(planner.file_steps, Action::remove, path, std::string("no panel.cfg uses ") + name + " any more");
             planner.module_changes.push_back({FileChange::Kind::remove, path, std::string(), bytes});
         }
     }

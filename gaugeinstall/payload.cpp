@@ -3,13 +3,11 @@
 
 #include <windows.h>
 
-#include "gauge_lines.h"
-
 namespace gaugeinstall {
 
 static bool resource_bytes(int id, std::string &bytes)
 {
-    HRSRC found = FindResourceW(0, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HRSRC found = FindResourceW(0, MAKEINTRESOURCEW(id), RT_RCDATA);
     HGLOBAL loaded = found ? LoadResource(0, found) : 0;
     const char *data = loaded ? (const char *)LockResource(loaded) : 0;
     DWORD size = found ? SizeofResource(0, found) : 0;
@@ -21,10 +19,11 @@ static bool resource_bytes(int id, std::string &bytes)
 
 bool load_payload(Payload &payload, std::string &reason)
 {
-    for (int i = 0; i < 2; ++i) {
-        const char *missing = !resource_bytes(PAYLOAD_MODULE_FIRST + i, payload.modules[i]) ? panelcfg::GAUGE_NAMES[i]
-                              : !resource_bytes(PAYLOAD_SOUND_FIRST + i, payload.sounds[i]) ? panelcfg::SOUND_FILES[i]
-                                                                                             : 0;
+    for (int gauge = 0; gauge < panelcfg::GAUGE_COUNT; ++gauge) {
+        const panelcfg::ReleaseGauge &row = panelcfg::RELEASE_GAUGES[gauge];
+        const char *missing = !resource_bytes(row.module_resource, payload.modules[gauge]) ? row.module_file
+                              : !resource_bytes(row.sound_resource, payload.sounds[gauge]) ? row.sound_file
+                                                                                          : 0;
         if (missing) {
             reason = std::string("this gaugeinstall.exe does not carry ") + missing +
                      ": it is damaged; download the release again";

@@ -6,10 +6,6 @@
 
 namespace panelcfg {
 
-const char *const GAUGE_NAMES[2] = {"VQT7_Boomcue", "VQT7_Drag_Drone"};
-const char *const SOUND_FILES[2] = {"sound\\QX\\Supersonic.wav", "sound\\QX\\Speed_Brake.wav"};
-const GaugeSize GAUGE_SIZES[2] = {{40, 40}, {1, 1}};
-
 static bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // "window" + "03" -> 3: the prefix in any case, then one to four digits and nothing else.
@@ -130,8 +126,8 @@ GaugeLineVerdict judge_gauge_value(std::string_view value)
     std::string lower_module = lower_ascii(module), lower_gauge = lower_ascii(gauge);
     if (lower_module.size() > 4 && lower_module.compare(lower_module.size() - 4, 4, ".gau") == 0)
         lower_module.resize(lower_module.size() - 4);
-    for (int i = 0; i < 2; ++i) {
-        std::string lower_name = lower_ascii(GAUGE_NAMES[i]);
+    for (int i = 0; i < GAUGE_COUNT; ++i) {
+        std::string lower_name = lower_ascii(RELEASE_GAUGES[i].name);
         int distance = std::min(edit_distance(lower_module, lower_name),
                                 gauge.empty() ? 9 : edit_distance(lower_gauge, lower_name));
         if (distance < best) {
@@ -146,7 +142,7 @@ GaugeLineVerdict judge_gauge_value(std::string_view value)
     }
     if (verdict.gauge < 0)
         verdict.gauge = 0;  // "vqt7" alone, far from both names: the cue is the likelier one
-    std::string name = GAUGE_NAMES[verdict.gauge];
+    std::string name = RELEASE_GAUGES[verdict.gauge].name;
     verdict.module_exact = same_ascii(module, name);
     std::string placement;
     bool placed = verdict.placed = placement_valid(rest, placement);
@@ -171,8 +167,8 @@ int our_module(std::string_view value)
         module.remove_prefix(slash + 1);
     if (module.size() > 4 && same_ascii(module.substr(module.size() - 4), ".gau"))
         module.remove_suffix(4);
-    for (int i = 0; i < 2; ++i)
-        if (same_ascii(module, GAUGE_NAMES[i]))
+    for (int i = 0; i < GAUGE_COUNT; ++i)
+        if (same_ascii(module, RELEASE_GAUGES[i].name))
             return i;
     return -1;
 }

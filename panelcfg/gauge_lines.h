@@ -9,22 +9,36 @@
 #include <stdint.h>
 
 #include "panel_document.h"
+#include "release_resources.h"
 
 namespace panelcfg {
 
-// The gauges this release ships, by gauge name; each module file is its name plus ".gau".
-extern const char *const GAUGE_NAMES[2];
-// The sound files they play, relative to the simulator's folder.
-extern const char *const SOUND_FILES[2];
 // Our modules and sounds are a few hundred KB; a file of one of their names that is far larger is
 // none of ours, and no tool reads it whole to find out.
 inline constexpr uint64_t LARGEST_FILE_OF_OURS = 4u << 20;
-// The size each gauge is given when a line is written: the cue's readout at its own 40 x 40,
-// the drag cue's black face 1 x 1, out of sight.
+// The size a gauge is given when a line is written.
 struct GaugeSize {
     int width, height;
 };
-extern const GaugeSize GAUGE_SIZES[2];
+
+// What this release ships, one row a gauge: a third gauge is one more row here (and its files in
+// the build). Every tool takes the gauges, their modules and their sounds from this table.
+struct ReleaseGauge {
+    const char *name;         // the gauge's name, and its module's: NAME.gau holds the gauge NAME
+    const char *module_file;  // in Gauges\ or a panel's folder
+    const char *sound_file;   // the sound it plays, relative to the simulator's folder
+    GaugeSize size;           // in a panel line: the cue's readout at its own 40 x 40, the drag
+                              // cue's black face 1 x 1, out of sight
+    int module_resource;      // gaugeinstall.exe's RCDATA numbers (release_resources.h)
+    int sound_resource;
+};
+inline constexpr ReleaseGauge RELEASE_GAUGES[] = {
+    {"VQT7_Boomcue", "VQT7_Boomcue.gau", "sound\\QX\\Supersonic.wav", {40, 40}, BOOMCUE_MODULE_RESOURCE,
+     SUPERSONIC_SOUND_RESOURCE},
+    {"VQT7_Drag_Drone", "VQT7_Drag_Drone.gau", "sound\\QX\\Speed_Brake.wav", {1, 1}, DRAG_DRONE_MODULE_RESOURCE,
+     SPEED_BRAKE_SOUND_RESOURCE},
+};
+inline constexpr int GAUGE_COUNT = (int)(sizeof RELEASE_GAUGES / sizeof RELEASE_GAUGES[0]);
 
 // "Window03" -> window 3; "VCockpit01", "Vcockpit06" -> vcockpit 1, 6. Up to four digits.
 enum class WindowKind { none, window, vcockpit };
@@ -55,7 +69,7 @@ std::string near_miss_problem(std::string_view key);
 // What a gauge line's value says about our modules.
 struct GaugeLineVerdict {
     bool ours = false;          // names one of our modules or gauges, or nearly
-    int gauge = -1;             // index in GAUGE_NAMES of the gauge it means
+    int gauge = -1;             // index in RELEASE_GAUGES of the gauge it means
     bool module_exact = false;  // the module part names it exactly (the simulator will load it)
     bool placed = false;        // x, y[, width[, height]] in whole numbers follow the names
     std::string problem;        // empty when the value is right
@@ -66,7 +80,7 @@ GaugeLineVerdict judge_gauge_value(std::string_view value);
 // Whether a value's module part, after any folder and without ".gau", is one of our modules
 // (case-insensitive): the lines an uninstall takes out.
 bool names_our_module(std::string_view value);
-// The index in GAUGE_NAMES of the module a value's module part names so; -1 for any other.
+// The index in RELEASE_GAUGES of the module a value's module part names so; -1 for any other.
 int our_module(std::string_view value);
 
 // Every entry with an exact or near-miss gauge key in a [WindowNN] or [VcockpitNN] section,

@@ -96,10 +96,10 @@ std::string InstallPlan::new_value(int gauge, const GaugeLineVerdict *verdict) c
 {
     if (verdict && verdict->placed)
         return verdict->right_value;
-    std::string name = GAUGE_NAMES[gauge];
+    std::string name = RELEASE_GAUGES[gauge].name;
     int x = gauge == 0 ? request.x : 0, y = gauge == 0 ? request.y : 0;
     return name + "!" + name + ", " + std::to_string(x) + ", " + std::to_string(y) + ", " +
-           std::to_string(GAUGE_SIZES[gauge].width) + ", " + std::to_string(GAUGE_SIZES[gauge].height);
+           std::to_string(RELEASE_GAUGES[gauge].size.width) + ", " + std::to_string(RELEASE_GAUGES[gauge].size.height);
 }
 
 bool InstallPlan::fix(const GaugeLine &line)
@@ -276,7 +276,7 @@ PanelEdit plan_install(const Document &document, const InstallRequest &request)
     };
 
     // Our lines anywhere: the right ones stay, the others are fixed where they are.
-    std::map<int, std::array<bool, 2>> present;  // chosen section -> gauge -> holds it
+    std::map<int, std::array<bool, GAUGE_COUNT>> present;  // chosen section -> gauge -> holds it
     for (const GaugeLine &line : plan.gauges) {
         if (!line.verdict.ours)
             continue;
@@ -296,7 +296,7 @@ PanelEdit plan_install(const Document &document, const InstallRequest &request)
     for (int section : {window, vcockpit}) {
         if (section < 0)
             continue;
-        for (int gauge = 0; gauge < 2; ++gauge)
+        for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge)
             if (!present[section][(size_t)gauge] && !plan.add(section, gauge))
                 return refuse_number(section);
     }

@@ -54,7 +54,7 @@ enum class ChangeKind {
 
 struct LineChange {
     ChangeKind kind;
-    int gauge = -1;        // index in GAUGE_NAMES
+    int gauge = -1;        // index in RELEASE_GAUGES
     std::string section;   // the section's name as written
     int line = 0;          // 1-based: in the new file for add_line and fix_line, in the old otherwise
     std::string old_text;  // fix_line, remove_line, already_installed: the line as it was, without its line end

@@ -44,7 +44,7 @@ struct Findings {
 
 // A panel that takes a module: the simulator looks in the panel's own folder first.
 struct ModuleUse {
-    std::string gauge_name;    // one of panelcfg::GAUGE_NAMES
+    std::string gauge_name;    // a name of panelcfg::RELEASE_GAUGES
     std::string panel_folder;  // the folder of the panel.cfg that holds the line
     std::string panel_cfg;
 };

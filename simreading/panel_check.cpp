@@ -17,7 +17,7 @@
 
 namespace simreading {
 
-using panelcfg::GAUGE_NAMES;
+using panelcfg::RELEASE_GAUGES;
 
 using panelcfg::Document;
 using panelcfg::GaugeLine;
@@ -217,7 +217,7 @@ void PanelScan::judge_line(const std::string &cfg, const std::string &folder, co
         return;
     }
     if (verdict.module_exact)
-        uses.push_back({GAUGE_NAMES[verdict.gauge], folder, cfg});
+        uses.push_back({RELEASE_GAUGES[verdict.gauge].name, folder, cfg});
     if (!problem.empty()) {
         findings.problem("panel", cfg, at + ": " + problem, "make the line read " + key + "=" + right_value);
         return;
