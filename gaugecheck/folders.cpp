@@ -88,33 +88,4 @@ bool same_name(const std::string &a, const std::string &b)
     return toolbox::same_text_ignoring_case(a, b);
 }
 
-bool list_subfolders(const std::string &folder, const char *pattern, std::vector<std::string> &names,
-                     std::string &reason)
-{
-    names.clear();
-    WIN32_FIND_DATAW found;
-    // The basic information and large fetches keep a listing of thousands of folders quick.
-    HANDLE search = FindFirstFileExW(toolbox::widen(join_path(folder, pattern)).c_str(), FindExInfoBasic,
-                                     &found, FindExSearchLimitToDirectories, 0, FIND_FIRST_EX_LARGE_FETCH);
-    if (search == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
-            return true;
-        reason = "cannot list it (error " + std::to_string(error) + ")";
-        return false;
-    }
-    do {
-        // FindExSearchLimitToDirectories is only advice to the file system.
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..")
-            names.push_back(toolbox::narrow(name));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end(),
-              [](const std::string &a, const std::string &b) { return path_key(a) < path_key(b); });
-    return true;
-}
-
 }  // namespace gaugecheck

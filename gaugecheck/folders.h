@@ -29,9 +29,4 @@ std::string path_key(const std::string &path);
 // Two names, or two full paths, equal as Windows compares file names.
 bool same_name(const std::string &a, const std::string &b);
 
-// The subfolders of `folder` whose names match `pattern` (a wildcard such as "panel*"), sorted
-// by name. On failure returns false with a short reason.
-bool list_subfolders(const std::string &folder, const char *pattern, std::vector<std::string> &names,
-                     std::string &reason);
-
 }  // namespace gaugecheck

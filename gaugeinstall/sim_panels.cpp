@@ -22,7 +22,7 @@ std::vector<std::string> SimFolder::aircraft_names() const
 {
     std::vector<std::string> names;
     std::string reason;
-    list_subfolders(aircraft_root(), "*", names, reason);
+    simreading::list_subfolders(files_, aircraft_root(), "", names, reason);
     return names;
 }
 
@@ -66,7 +66,7 @@ std::vector<PanelFile> SimFolder::every_panel_file(const std::string &aircraft_f
     std::vector<PanelFile> files;
     std::vector<std::string> folders;
     std::string reason;
-    list_subfolders(aircraft_folder, "panel*", folders, reason);
+    simreading::list_subfolders(files_, aircraft_folder, "panel", folders, reason);
     for (const std::string &folder : folders) {
         PanelFile file;
         if (simreading::find_panel_cfg(files_, join_path(aircraft_folder, folder), file))

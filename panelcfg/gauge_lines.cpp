@@ -2,9 +2,18 @@
 // case-insensitively, as the simulator's file and gauge lookups do.
 #include "gauge_lines.h"
 
+#include <stdio.h>
+
 #include <algorithm>
 
 namespace panelcfg {
+
+std::string two_digits(int number)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%02d", number);
+    return text;
+}
 
 static bool is_digit(char c) { return c >= '0' && c <= '9'; }
 

@@ -40,6 +40,9 @@ inline constexpr ReleaseGauge RELEASE_GAUGES[] = {
 };
 inline constexpr int GAUGE_COUNT = (int)(sizeof RELEASE_GAUGES / sizeof RELEASE_GAUGES[0]);
 
+// 3 -> "03", 12 -> "12", 123 -> "123": as gaugeNN keys and window names number themselves.
+std::string two_digits(int number);
+
 // "Window03" -> window 3; "VCockpit01", "Vcockpit06" -> vcockpit 1, 6. Up to four digits.
 enum class WindowKind { none, window, vcockpit };
 struct WindowId {

@@ -26,9 +26,7 @@ namespace {
 
 std::string gauge_key(int number)
 {
-    char key[16];
-    snprintf(key, sizeof key, "gauge%02d", number);
-    return key;
+    return "gauge" + two_digits(number);
 }
 
 // The numbers of one section's gauge keys, exact and near miss, and those this plan gives.

@@ -18,6 +18,7 @@
 namespace simreading {
 
 using panelcfg::RELEASE_GAUGES;
+using panelcfg::two_digits;
 
 using panelcfg::Document;
 using panelcfg::GaugeLine;
@@ -25,13 +26,6 @@ using panelcfg::KeyKind;
 using panelcfg::WindowKind;
 
 namespace {
-
-std::string two_digits(int number)
-{
-    char text[16];
-    snprintf(text, sizeof text, "%02d", number);
-    return text;
-}
 
 // A panel's windows by kind and number, and each window's exact gaugeNN keys: the numbers and
 // the lines (1-based) that hold them, by the window's name in lower case.
