@@ -54,6 +54,8 @@ struct SectionNumbers {
     }
 };
 
+struct ChosenSections;
+
 struct InstallPlan {
     const Document &document;
     const InstallRequest &request;
@@ -85,6 +87,8 @@ struct InstallPlan {
     std::string new_value(int gauge, const GaugeLineVerdict *verdict) const;
     bool fix(const GaugeLine &line);
     bool add(int section, int gauge);
+    void count_numbers();
+    bool place_ours(const ChosenSections &chosen, int &full_section);
     void finish();
 };
 
@@ -217,6 +221,93 @@ PanelEdit refusal(const Document &document, std::string why, std::vector<std::st
 
 }  // namespace
 
+namespace {
+
+// The sections the gauges go into: the first [Window00], and the first of the lowest
+// [VcockpitNN] where the simulator creates it (a note says why not where it does not), each as
+// the request allows; -1 for none.
+struct ChosenSections {
+    int window = -1, vcockpit = -1;
+    std::vector<std::string> notes;
+};
+
+ChosenSections chosen_sections(const Document &document, const InstallRequest &request)
+{
+    ChosenSections chosen;
+    int lowest = -1;
+    for (size_t i = 0; i < document.sections.size(); ++i) {
+        WindowId id = window_of(document.sections[i].name);
+        if (id.kind == WindowKind::window && id.number == 0 && chosen.window < 0)
+            chosen.window = (int)i;
+        if (id.kind == WindowKind::vcockpit && (lowest < 0 || id.number < lowest)) {
+            lowest = id.number;
+            chosen.vcockpit = (int)i;
+        }
+    }
+    if (chosen.vcockpit >= 0 && !created(document, WindowKind::vcockpit, lowest)) {
+        chosen.notes.push_back("[" + document.sections[(size_t)chosen.vcockpit].name +
+                               "] is passed over: the simulator creates virtual cockpit panels from [Vcockpit01] "
+                               "upward and stops at the first gap, so it never creates this one");
+        chosen.vcockpit = -1;
+    }
+    if (request.where == Where::window)
+        chosen.vcockpit = -1;
+    if (request.where == Where::vcockpit)
+        chosen.window = -1;
+    return chosen;
+}
+
+void InstallPlan::count_numbers()
+{
+    gauges = gauge_lines(document);
+    for (const GaugeLine &line : gauges) {
+        SectionNumbers &section = numbers[numbers_of(line.section)];
+        if (line.key.number < 0)
+            continue;
+        ++section.any[line.key.number];
+        if (line.key.kind == KeyKind::exact)
+            section.exact[line.key.number].push_back(line.line);
+        section.highest = std::max(section.highest, line.key.number);
+    }
+}
+
+// Our lines anywhere: the right ones stay, the others are fixed where they are; then each gauge
+// a chosen section lacks is added. False, with the section, when no gauge number is left there.
+bool InstallPlan::place_ours(const ChosenSections &chosen, int &full_section)
+{
+    std::map<int, std::array<bool, GAUGE_COUNT>> present;  // chosen section -> gauge -> holds it
+    for (const GaugeLine &line : gauges) {
+        if (!line.verdict.ours)
+            continue;
+        bool in_chosen = line.section == chosen.window || line.section == chosen.vcockpit;
+        bool right = line.key.kind == KeyKind::exact && line.verdict.problem.empty() &&
+                     numbers[numbers_of(line.section)].exact[line.key.number].size() == 1;
+        if (right) {
+            if (in_chosen && !present[line.section][(size_t)line.verdict.gauge])
+                placed.push_back({line.line, false,
+                                  {ChangeKind::already_installed, line.verdict.gauge, section_name(line.section), 0,
+                                   std::string(document.text(line.line)), std::string(), std::string()}});
+        } else if (!fix(line)) {
+            full_section = line.section;
+            return false;
+        }
+        if (in_chosen)
+            present[line.section][(size_t)line.verdict.gauge] = true;
+    }
+    for (int section : {chosen.window, chosen.vcockpit}) {
+        if (section < 0)
+            continue;
+        for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge)
+            if (!present[section][(size_t)gauge] && !add(section, gauge)) {
+                full_section = section;
+                return false;
+            }
+    }
+    return true;
+}
+
+}  // namespace
+
 PanelEdit plan_install(const Document &document, const InstallRequest &request)
 {
     Alias alias = find_alias(document);
@@ -225,79 +316,22 @@ PanelEdit plan_install(const Document &document, const InstallRequest &request)
                                      std::to_string(alias.line + 1) + ": alias=" +
                                      document.lines[(size_t)alias.line].value +
                                      "), so the simulator never reads gauge lines here: install into the panel it names");
-
-    // The sections chosen: the first [Window00], and the first of the lowest [VcockpitNN].
-    int window = -1, vcockpit = -1, lowest = -1;
-    for (size_t i = 0; i < document.sections.size(); ++i) {
-        WindowId id = window_of(document.sections[i].name);
-        if (id.kind == WindowKind::window && id.number == 0 && window < 0)
-            window = (int)i;
-        if (id.kind == WindowKind::vcockpit && (lowest < 0 || id.number < lowest)) {
-            lowest = id.number;
-            vcockpit = (int)i;
-        }
-    }
-    std::vector<std::string> notes;
-    if (vcockpit >= 0 && !created(document, WindowKind::vcockpit, lowest)) {
-        notes.push_back("[" + document.sections[(size_t)vcockpit].name +
-                        "] is passed over: the simulator creates virtual cockpit panels from [Vcockpit01] upward and "
-                        "stops at the first gap, so it never creates this one");
-        vcockpit = -1;
-    }
-    if (request.where == Where::window)
-        vcockpit = -1;
-    if (request.where == Where::vcockpit)
-        window = -1;
-    if (window < 0 && vcockpit < 0) {
+    ChosenSections chosen = chosen_sections(document, request);
+    if (chosen.window < 0 && chosen.vcockpit < 0) {
         const char *missing = request.where == Where::window     ? "no [Window00] section"
                               : request.where == Where::vcockpit ? "no [VcockpitNN] section that the simulator creates"
                                                                  : "neither a [Window00] section nor a [VcockpitNN] "
                                                                    "section that the simulator creates";
-        return refusal(document, std::string("this panel.cfg has ") + missing + " to put the gauges in", notes);
+        return refusal(document, std::string("this panel.cfg has ") + missing + " to put the gauges in", chosen.notes);
     }
-
     InstallPlan plan(document, request);
-    plan.result.notes = notes;
-    plan.gauges = gauge_lines(document);
-    for (const GaugeLine &line : plan.gauges) {
-        SectionNumbers &numbers = plan.numbers[plan.numbers_of(line.section)];
-        if (line.key.number < 0)
-            continue;
-        ++numbers.any[line.key.number];
-        if (line.key.kind == KeyKind::exact)
-            numbers.exact[line.key.number].push_back(line.line);
-        numbers.highest = std::max(numbers.highest, line.key.number);
-    }
-    auto refuse_number = [&](int section) {
-        return refusal(document, "no gauge number is free in [" + plan.section_name(section) + "]: " +
-                                     gauge_key(HIGHEST_GAUGE_NUMBER) + " is the highest the simulator reads", notes);
-    };
-
-    // Our lines anywhere: the right ones stay, the others are fixed where they are.
-    std::map<int, std::array<bool, GAUGE_COUNT>> present;  // chosen section -> gauge -> holds it
-    for (const GaugeLine &line : plan.gauges) {
-        if (!line.verdict.ours)
-            continue;
-        bool chosen = line.section == window || line.section == vcockpit;
-        bool right = line.key.kind == KeyKind::exact && line.verdict.problem.empty() &&
-                     plan.numbers[plan.numbers_of(line.section)].exact[line.key.number].size() == 1;
-        if (right) {
-            if (chosen && !present[line.section][(size_t)line.verdict.gauge])
-                plan.placed.push_back({line.line, false,
-                                       {ChangeKind::already_installed, line.verdict.gauge, plan.section_name(line.section),
-                                        0, std::string(document.text(line.line)), std::string(), std::string()}});
-        } else if (!plan.fix(line))
-            return refuse_number(line.section);
-        if (chosen)
-            present[line.section][(size_t)line.verdict.gauge] = true;
-    }
-    for (int section : {window, vcockpit}) {
-        if (section < 0)
-            continue;
-        for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge)
-            if (!present[section][(size_t)gauge] && !plan.add(section, gauge))
-                return refuse_number(section);
-    }
+    plan.result.notes = chosen.notes;
+    plan.count_numbers();
+    int full_section = -1;
+    if (!plan.place_ours(chosen, full_section))
+        return refusal(document, "no gauge number is free in [" + plan.section_name(full_section) + "]: " +
+                                     gauge_key(HIGHEST_GAUGE_NUMBER) + " is the highest the simulator reads",
+                       chosen.notes);
     plan.finish();
     return plan.result;
 }
