@@ -286,29 +286,38 @@ Plan plan_install(const SimFolder &sim, const std::vector<AircraftPanels> &aircr
     return planner.finish();
 }
 
-Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircraft_folders, const Payload &payload)
+namespace {
+
+// What an uninstall reads: the panel files it takes our lines out of, and every panel file of the
+// simulator and of the aircraft named outside it, the users a module may still have.
+struct UninstallScope {
+    std::vector<PanelFile> everywhere, targets;
+};
+
+UninstallScope uninstall_scope(const SimFolder &sim, const std::vector<std::string> &aircraft_folders)
 {
-    Planner planner{sim, payload, {}, {}, {}, {}, {}, {}};
-    // Every panel file of the simulator, and of the aircraft named outside it: the remaining
-    // users of a module once the lines are out.
-    std::vector<PanelFile> everywhere;
+    UninstallScope scope;
     for (const std::string &name : sim.aircraft_names())
         for (const PanelFile &file : sim.every_panel_file(join_path(sim.aircraft_root(), name)))
-            everywhere.push_back(file);
-    std::vector<PanelFile> targets;
+            scope.everywhere.push_back(file);
     if (aircraft_folders.empty())
-        targets = everywhere;
+        scope.targets = scope.everywhere;
     for (const std::string &folder : aircraft_folders) {
         std::vector<PanelFile> own = sim.every_panel_file(folder);
         if (!same_name(parent_folder(folder), sim.aircraft_root()))
-            everywhere.insert(everywhere.end(), own.begin(), own.end());
-        targets.insert(targets.end(), own.begin(), own.end());
+            scope.everywhere.insert(scope.everywhere.end(), own.begin(), own.end());
+        scope.targets.insert(scope.targets.end(), own.begin(), own.end());
         for (const PanelFile &shared : sim.panels_of(folder).panels)
             if (!shared.via.empty())
-                targets.push_back(shared);
+                scope.targets.push_back(shared);
     }
+    return scope;
+}
 
-    std::map<std::string, std::string> after;  // path key -> the bytes once the lines are out
+// Our lines out of each target, once; the new bytes of each file changed, by path key.
+std::map<std::string, std::string> take_out_lines(Planner &planner, const std::vector<PanelFile> &targets)
+{
+    std::map<std::string, std::string> after;
     std::set<std::string> seen;
     for (const PanelFile &file : targets) {
         std::string key = path_key(file.read_path);
@@ -331,9 +340,22 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
             planner.step(planner.panel_steps, Action::note, file.read_path + BACKUP_SUFFIX,
                          "the backup gaugeinstall made at the install stays; delete it yourself when you no longer need it");
     }
+    return after;
+}
 
-    // Which panel files still name each module once the lines are out.
-    std::vector<std::string> users[GAUGE_COUNT];
+// Which panel files still name each gauge's module once the lines are out.
+struct Users {
+    std::vector<std::string> of[GAUGE_COUNT];
+    std::string text(int gauge) const
+    {
+        const std::vector<std::string> &list = of[gauge];
+        return list.front() + (list.size() > 1 ? " and " + std::to_string(list.size() - 1) + " more panel.cfg file(s)" : "");
+    }
+};
+
+Users remaining_users(const std::vector<PanelFile> &everywhere, const std::map<std::string, std::string> &after)
+{
+    Users users;
     std::set<std::string> counted;
     for (const PanelFile &file : everywhere) {
         std::string key = path_key(file.read_path);
@@ -355,13 +377,16 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
         }
         for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge)
             if (used[gauge])
-                users[gauge].push_back(file.read_path);
+                users.of[gauge].push_back(file.read_path);
     }
-    auto users_text = [&](int gauge) {
-        const std::vector<std::string> &list = users[gauge];
-        return list.front() + (list.size() > 1 ? " and " + std::to_string(list.size() - 1) + " more panel.cfg file(s)" : "");
-    };
+    return users;
+}
 
+// Each module in Gauges\ that no panel uses any more and that is a release's own, deleted.
+void remove_unused_modules(Planner &planner, const Users &users)
+{
+    const SimFolder &sim = planner.sim;
+    const Payload &payload = planner.payload;
     for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge) {
         std::string path = sim.store().effective(join_path(join_path(sim.path(), "Gauges"), module_file(gauge)));
         if (!is_file(path))
@@ -369,8 +394,8 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
         std::string bytes, reason;
         if (!read_our_file(path, bytes, reason)) {
             planner.step(planner.file_steps, Action::keep, path, "cannot be read (" + reason + "): left alone");
-        } else if (!users[gauge].empty()) {
-            planner.step(planner.file_steps, Action::keep, path, "still used by " + users_text(gauge));
+        } else if (!users.of[gauge].empty()) {
+            planner.step(planner.file_steps, Action::keep, path, "still used by " + users.text(gauge));
         } else if (bytes != payload.modules[gauge] && module_release(gauge, bytes).empty()) {
             planner.step(planner.file_steps, Action::keep, path, "a module of no release gaugeinstall knows: left alone");
         } else {
@@ -378,6 +403,12 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
             planner.module_changes.push_back({FileChange::Kind::remove, path, std::string(), bytes});
         }
     }
+}
+
+void remove_unused_sounds(Planner &planner, const Users &users)
+{
+    const SimFolder &sim = planner.sim;
+    const Payload &payload = planner.payload;
     // Each gauge's sound goes with the gauge.
     for (int gauge = 0; gauge < GAUGE_COUNT; ++gauge) {
         const char *name = RELEASE_GAUGES[gauge].name;
@@ -387,14 +418,25 @@ Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircra
         std::string bytes, reason;
         if (!read_our_file(path, bytes, reason) || bytes != payload.sounds[gauge])
             planner.step(planner.file_steps, Action::keep, path, "not this release's own sound: left alone");
-        else if (!users[gauge].empty())
+        else if (!users.of[gauge].empty())
             planner.step(planner.file_steps, Action::keep, path, std::string("still played by ") + name + ", which " +
-                                                                     users_text(gauge) + " uses");
+                                                                     users.text(gauge) + " uses");
         else {
             planner.step(planner.file_steps, Action::remove, path, std::string("no panel.cfg uses ") + name + " any more");
             planner.module_changes.push_back({FileChange::Kind::remove, path, std::string(), bytes});
         }
     }
+}
+
+}  // namespace
+
+Plan plan_uninstall(const SimFolder &sim, const std::vector<std::string> &aircraft_folders, const Payload &payload)
+{
+    Planner planner{sim, payload, {}, {}, {}, {}, {}, {}};
+    UninstallScope scope = uninstall_scope(sim, aircraft_folders);
+    Users users = remaining_users(scope.everywhere, take_out_lines(planner, scope.targets));
+    remove_unused_modules(planner, users);
+    remove_unused_sounds(planner, users);
     // The panel files first, so that a module never goes while a panel still names it.
     Plan plan = planner.finish();
     std::vector<FileChange> ordered = planner.panel_changes;
