@@ -43,6 +43,10 @@ private:
     void describe_run_for_report();
     int flush_step(uint32_t cycle);
     int run_cycles();
+    int start_gauges(int32_t snapshot_at);
+    void set_due_values(size_t &next_event);
+    int run_cycle(int32_t snapshot_at, size_t &next_event);
+    int end_gauges(uint32_t cycles);
     int finish_outputs();
 
     const Options &options_;

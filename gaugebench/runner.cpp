@@ -159,12 +159,9 @@ int Runner::flush_step(uint32_t cycle)
     return EXIT_OK;
 }
 
-int Runner::run_cycles()
+// Start: PRE_INITIALIZE for every instance, and the snapshot when it is taken before any cycle.
+int Runner::start_gauges(int32_t snapshot_at)
 {
-    uint32_t cycles = cycle_count(scenario_.end_time);
-    int32_t snapshot_at = snapshot_cycle(cycles);
-
-    // Start: PRE_INITIALIZE for every instance.
     TimelineEvent start = event(EventKind::Start);
     for (const GaugeRun &gauge : panel_.gauges)
         start.gauges.push_back(instance_label(gauge.gauge, gauge.number));
@@ -174,44 +171,55 @@ int Runner::run_cycles()
             return code;
     if (snapshot_at < 0 && !take_snapshot())
         return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
-    if (int code = flush_step(0))
-        return code;
+    return flush_step(0);
+}
 
-    // Each cycle: the scenario's values due by now, then per instance PRE_UPDATE, the string
-    // elements' updates and PRE_DRAW.
-    size_t next_event = 0;
-    for (cycle_ = 0; cycle_ < cycles; ++cycle_) {
-        time_ = cycle_time(cycle_);
-        while (next_event < scenario_.events.size() &&
-               cycle_at_or_after(scenario_.events[next_event].time) <= cycle_) {
-            const ScenarioEvent &due = scenario_.events[next_event++];
-            for (const VarSetting &setting : due.settings)
-                panel_host::set_var_bits(setting.token, setting.bits);
-            TimelineEvent line = event(EventKind::Set);
-            line.settings = due.settings;
-            line.scenario_time = due.time;
-            step_.push_back(line);
-        }
-        for (GaugeRun &gauge : panel_.gauges) {
-            if (int code = call_gauge(gauge, CallPhase::Update, host_contract::SERVICE_PRE_UPDATE))
-                return code;
-            for (size_t s = 0; s < gauge.instance.strings.size(); ++s)
-                if (int code = update_string(gauge, s))
-                    return code;
-            if (int code = call_gauge(gauge, CallPhase::Draw, host_contract::SERVICE_PRE_DRAW))
-                return code;
-        }
-        if ((int32_t)cycle_ == snapshot_at && !take_snapshot())
-            return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
-        if (int code = flush_step(cycle_))
-            return code;
-        if (report_ && report_->wants_text_face()) {
-            std::vector<uint8_t> png;
-            if (!draw_report_faces(png))
-                return error(EXIT_RUN_ERROR, "cannot draw the faces for the report");
-            report_->add_text_face(std::move(png));
-        }
+// The scenario's values due by this cycle, from `next_event` on.
+void Runner::set_due_values(size_t &next_event)
+{
+    while (next_event < scenario_.events.size() && cycle_at_or_after(scenario_.events[next_event].time) <= cycle_) {
+        const ScenarioEvent &due = scenario_.events[next_event++];
+        for (const VarSetting &setting : due.settings)
+            panel_host::set_var_bits(setting.token, setting.bits);
+        TimelineEvent line = event(EventKind::Set);
+        line.settings = due.settings;
+        line.scenario_time = due.time;
+        step_.push_back(line);
     }
+}
+
+// One cycle: the values due, then per instance PRE_UPDATE, the string elements' updates and
+// PRE_DRAW; the snapshot, the timeline's step and the report's faces as they fall due.
+int Runner::run_cycle(int32_t snapshot_at, size_t &next_event)
+{
+    time_ = cycle_time(cycle_);
+    set_due_values(next_event);
+    for (GaugeRun &gauge : panel_.gauges) {
+        if (int code = call_gauge(gauge, CallPhase::Update, host_contract::SERVICE_PRE_UPDATE))
+            return code;
+        for (size_t s = 0; s < gauge.instance.strings.size(); ++s)
+            if (int code = update_string(gauge, s))
+                return code;
+        if (int code = call_gauge(gauge, CallPhase::Draw, host_contract::SERVICE_PRE_DRAW))
+            return code;
+    }
+    if ((int32_t)cycle_ == snapshot_at && !take_snapshot())
+        return error(EXIT_RUN_ERROR, "cannot draw the snapshot");
+    if (int code = flush_step(cycle_))
+        return code;
+    if (report_ && report_->wants_text_face()) {
+        std::vector<uint8_t> png;
+        if (!draw_report_faces(png))
+            return error(EXIT_RUN_ERROR, "cannot draw the faces for the report");
+        report_->add_text_face(std::move(png));
+    }
+    return EXIT_OK;
+}
+
+// End: the report's last faces, PRE_KILL for every instance, then the modules are unloaded and
+// the timeline finished.
+int Runner::end_gauges(uint32_t cycles)
+{
     if (report_) {
         ReportFace &end = report_->record().end_face;
         end.cycle = cycles ? cycles - 1 : 0;
@@ -219,8 +227,6 @@ int Runner::run_cycles()
         if (!draw_report_faces(end.png))
             return error(EXIT_RUN_ERROR, "cannot draw the faces for the report");
     }
-
-    // End: PRE_KILL for every instance, then the modules are unloaded.
     time_ = scenario_.end_time;
     for (GaugeRun &gauge : panel_.gauges) {
         step_.push_back(event(EventKind::Kill, &gauge));
@@ -240,6 +246,19 @@ int Runner::run_cycles()
     if (writer_.failed())
         return error(EXIT_RUN_ERROR, "cannot write the timeline (the disk is full or the output was closed)");
     return EXIT_OK;
+}
+
+int Runner::run_cycles()
+{
+    uint32_t cycles = cycle_count(scenario_.end_time);
+    int32_t snapshot_at = snapshot_cycle(cycles);
+    if (int code = start_gauges(snapshot_at))
+        return code;
+    size_t next_event = 0;
+    for (cycle_ = 0; cycle_ < cycles; ++cycle_)
+        if (int code = run_cycle(snapshot_at, next_event))
+            return code;
+    return end_gauges(cycles);
 }
 
 int Runner::run()
