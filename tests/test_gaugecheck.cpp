@@ -247,11 +247,12 @@ const Case CASES[] = {
     {"AliasToAnotherAircraft",
      [](const Install &i) { i.text("sim\\Aircraft\\Second\\panel\\panel.cfg", "[fltsim]\nalias=Good/panel\n"); },
      {{"panel", "ok", "sim\\Aircraft\\Second\\panel\\panel.cfg", "uses the panel"}}, 0},
-    // A panel.cfg in code page 1252 whose alias names the folder "Soci\u00e9t\u00e9\\panel".
+    // A panel.cfg in ANSI whose alias names the folder "Soci\u00e9t\u00e9\\panel" (in code page
+    // 1252; the folder is made as the system's code page reads those bytes).
     {"AliasToAnsiFolderName",
      [](const Install &i) {
          i.text("sim\\Aircraft\\Second\\panel\\panel.cfg", "[fltsim]\r\nalias=Soci\xE9t\xE9\\panel\r\n");
-         i.text("sim\\Aircraft\\Soci\xC3\xA9t\xC3\xA9\\panel\\panel.cfg", GOOD_PANEL);
+         i.text("sim\\Aircraft\\" + toolbox::ansi_to_utf8("Soci\xE9t\xE9") + "\\panel\\panel.cfg", GOOD_PANEL);
      },
      {{"panel", "ok", "sim\\Aircraft\\Second\\panel\\panel.cfg", "uses the panel"}}, 0},
     // Only folders under Aircraft are followed, as gaugeinstall follows them.

@@ -102,7 +102,20 @@ struct RoundTrip {
     int lines_each;                     // lines naming our modules added to each
     const char *line_end;               // what each new line ends with
     const char *installed = nullptr;    // the exact bytes of the first changed file, where given
+    bool ansi_names = false;            // its cfg files name folders in ANSI bytes (0xE9), its paths in UTF-8
 };
+
+// A row's path as the system's ANSI code page reads the byte 0xE9 that the row's cfg files use
+// (U+00E9 in code page 1252, the path as written).
+std::string as_ansi_reads(const RoundTrip &row, std::string path)
+{
+    if (!row.ansi_names)
+        return path;
+    std::string letter = toolbox::ansi_to_utf8("\xE9");
+    for (size_t at = path.find("\xC3\xA9"); at != std::string::npos; at = path.find("\xC3\xA9", at + letter.size()))
+        path.replace(at, 2, letter);
+    return path;
+}
 void PrintTo(const RoundTrip &row, std::ostream *out) { *out << row.name; }
 
 const RoundTrip ROUND_TRIPS[] = {
@@ -145,11 +158,11 @@ const RoundTrip ROUND_TRIPS[] = {
     {"AnsiPanelFolder",
      {{"Skylane\\aircraft.cfg", "[fltsim.0]\r\ntitle=Skylane Caf\xE9\r\npanel=Caf\xE9\r\n"},
       {"Skylane\\panel.Caf\xC3\xA9\\panel.cfg", SKYLANE}},
-     {"Skylane\\panel.Caf\xC3\xA9\\panel.cfg"}, 4, "\r\n", SKYLANE_INSTALLED},
+     {"Skylane\\panel.Caf\xC3\xA9\\panel.cfg"}, 4, "\r\n", SKYLANE_INSTALLED, true},
     {"AnsiAliasTarget",
      {{"Skylane\\panel\\panel.cfg", "[fltsim]\r\nalias=Soci\xE9t\xE9\\panel\r\n"},
       {"Soci\xC3\xA9t\xC3\xA9\\panel\\panel.cfg", SKYLANE}},
-     {"Soci\xC3\xA9t\xC3\xA9\\panel\\panel.cfg"}, 4, "\r\n", SKYLANE_INSTALLED},
+     {"Soci\xC3\xA9t\xC3\xA9\\panel\\panel.cfg"}, 4, "\r\n", SKYLANE_INSTALLED, true},
 };
 
 class GaugeInstallRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
@@ -159,13 +172,13 @@ TEST_P(GaugeInstallRoundTrip, InstallAddsWholeLinesAgainChangesNothingUninstallG
     const RoundTrip &row = GetParam();
     Sim sim = fresh_sim(row.name);
     for (const File &file : row.files)
-        sim.text("sim\\Aircraft\\" + file.path, file.bytes);
+        sim.text("sim\\Aircraft\\" + as_ansi_reads(row, file.path), file.bytes);
     TreeSnapshot before = snapshot_tree(sim.at("sim"));
 
     InstallRun install = run_gaugeinstall(sim, quote(sim.at("sim")) + " skylane");
     ASSERT_EQ(install.exit_code, 0u) << install.out << install.err;
     for (const File &file : row.files) {
-        std::string now = sim.bytes("sim\\Aircraft\\" + file.path);
+        std::string now = sim.bytes("sim\\Aircraft\\" + as_ansi_reads(row, file.path));
         bool changed = std::count(row.changed.begin(), row.changed.end(), file.path) > 0;
         if (!changed) {
             EXPECT_EQ(now, file.bytes) << file.path << " is not a file the simulator reads for the aircraft";
@@ -184,7 +197,7 @@ TEST_P(GaugeInstallRoundTrip, InstallAddsWholeLinesAgainChangesNothingUninstallG
             }
         if (row.installed && file.path == row.changed.front())
             EXPECT_EQ(now, row.installed);
-        EXPECT_EQ(sim.bytes("sim\\Aircraft\\" + file.path + ".vqt7-backup"), file.bytes) << "the backup is the file as it was";
+        EXPECT_EQ(sim.bytes("sim\\Aircraft\\" + as_ansi_reads(row, file.path) + ".vqt7-backup"), file.bytes) << "the backup is the file as it was";
     }
     EXPECT_EQ(sim.bytes("sim\\Gauges\\VQT7_Boomcue.gau").size(), read_file(module_path(BOOMCUE_FILE)).size());
     EXPECT_NE(install.out.find("gaugecheck: "), std::string::npos) << "the verdict follows the install";
@@ -198,7 +211,7 @@ TEST_P(GaugeInstallRoundTrip, InstallAddsWholeLinesAgainChangesNothingUninstallG
     InstallRun uninstall = run_gaugeinstall(sim, "--uninstall " + quote(sim.at("sim")));
     ASSERT_EQ(uninstall.exit_code, 0u) << uninstall.out << uninstall.err;
     for (const File &file : row.files)
-        EXPECT_EQ(sim.bytes("sim\\Aircraft\\" + file.path), file.bytes) << file.path;
+        EXPECT_EQ(sim.bytes("sim\\Aircraft\\" + as_ansi_reads(row, file.path)), file.bytes) << file.path;
     // Everything as before but the backups, and the sound folder the install made, now empty.
     TreeSnapshot after = snapshot_tree(sim.at("sim"));
     for (auto entry = after.begin(); entry != after.end();)
