@@ -402,7 +402,7 @@ TEST(GaugeCheckSounds, HugeUndecodableSoundIsJudgedAtOnce)
     put_le(format, 1393, 2);  // codec delay
     std::vector<uint8_t> start = riff({{"fmt ", format}, {"data", std::vector<uint8_t>(4096)}});
     const size_t data_size_at = 12 + 8 + format.size() + 4;
-    uint32_t sizes[2] = {(uint32_t)(data_size_at + data_bytes), (uint32_t)data_bytes};
+    uint32_t sizes[2] = {(uint32_t)(data_size_at + 4 + data_bytes - 8), (uint32_t)data_bytes};  // RIFF's counts from byte 8
     memcpy(&start[4], &sizes[0], 4);
     memcpy(&start[data_size_at], &sizes[1], 4);
     HANDLE file = CreateFileW(wide(install.at(CUE_WAV)).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
