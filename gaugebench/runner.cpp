@@ -287,7 +287,7 @@ int Runner::run()
         bool shares_timeline = !options_.json && !options_.every_call;
         report_.reset(new ReportCollector(!shares_timeline));
         if (shares_timeline)
-            writer_.copy_lines_to(report_->table_sink());
+            writer_.copy_rows_to(report_->table_sink());
     }
     if (!panel_host::use_sound_library("full"))
         return error(EXIT_RUN_ERROR, "the stand-in GaugeSound library is missing (sound\\full beside gaugebench.exe)");

@@ -115,11 +115,20 @@ static std::string setting_text(const VarSetting &setting)
     return std::to_string(setting.token) + "=" + setting.text;
 }
 
-std::string TimelineWriter::text_line(const TimelineEvent &event)
+std::string TimelineRow::text() const
 {
     char lead[48];
-    snprintf(lead, sizeof lead, "%8.3f %6u  %-8s ", event.time, event.cycle, kind_name(event.kind));
-    std::string line = lead;
+    snprintf(lead, sizeof lead, "%8.3f %6u  %-8s ", time, cycle, event);
+    return lead + what;
+}
+
+TimelineRow TimelineWriter::row_of(const TimelineEvent &event)
+{
+    TimelineRow row;
+    row.time = event.time;
+    row.cycle = event.cycle;
+    row.event = kind_name(event.kind);
+    std::string &line = row.what;
     std::string who = instance_label(event.gauge, event.instance);
     switch (event.kind) {
     case EventKind::Start:
@@ -164,7 +173,7 @@ std::string TimelineWriter::text_line(const TimelineEvent &event)
         line += "every gauge killed, modules unloaded after " + std::to_string(event.cycle) + " cycles";
         break;
     }
-    return line;
+    return row;
 }
 
 // The times lead each record in fixed notation with six places, as in the text timeline; every
@@ -251,21 +260,24 @@ void TimelineWriter::flush_repeat(const Repeat &repeat)
 {
     if (!repeat.more)
         return;
-    put(text_line(repeat.last) + "  [the same on every cycle to here: " + std::to_string(repeat.more) + " more]");
+    TimelineRow row = row_of(repeat.last);
+    row.what += "  [the same on every cycle to here: " + std::to_string(repeat.more) + " more]";
+    put(row);
 }
 
 void TimelineWriter::write_step(uint32_t cycle, const std::vector<TimelineEvent> &events)
 {
     if (json_) {
         for (const TimelineEvent &event : events)
-            put(json_line(event));
+            put_text(json_line(event));
         flush();
         return;
     }
     if (!header_done_) {
         char header[64];
         snprintf(header, sizeof header, "%8s %6s  %-8s %s", "time s", "cycle", "event", "what");
-        put(header);
+        if (!sink_)
+            put_text(header);
         header_done_ = true;
     }
     // Repeats that this step does not continue end here: summarise them before its lines.
@@ -291,7 +303,7 @@ void TimelineWriter::write_step(uint32_t cycle, const std::vector<TimelineEvent>
             }
             repeats_[repeat_key(event)] = Repeat{event, 0};
         }
-        put(text_line(event));
+        put(row_of(event));
     }
     flush();
 }
@@ -306,14 +318,19 @@ void TimelineWriter::finish()
 
 // A full disk or a closed pipe shows in the write's or the flush's result; the run checks
 // failed() and ends with one message rather than exit 0 with a cut timeline.
-void TimelineWriter::put(const std::string &line)
+void TimelineWriter::put(const TimelineRow &row)
 {
     if (sink_) {
-        sink_(line);
+        sink_(row);
         return;
     }
     if (copy_)
-        copy_(line);
+        copy_(row);
+    put_text(row.text());
+}
+
+void TimelineWriter::put_text(const std::string &line)
+{
     if (failed_)
         return;
     failed_ = fwrite(line.data(), 1, line.size(), out_) != line.size() || fputc('\n', out_) == EOF;

@@ -50,23 +50,34 @@ struct TimelineEvent {
     std::string file;
 };
 
+// One line of the text timeline in its columns, as the report's table shows them cell by cell.
+struct TimelineRow {
+    double time = 0;
+    uint32_t cycle = 0;
+    const char *event = "";  // "start", "set", "sound", ...
+    std::string what;
+    std::string text() const;  // the line as the text timeline prints it
+};
+
 class TimelineWriter {
 public:
     // In text mode a call that changes nothing (a repeated play of a playing loop, a stop of
     // a silent one) and that its instance also made on the cycle before is folded into one
     // summary line, unless `every_call`; JSON always has every call.
     TimelineWriter(FILE *out, bool json, bool every_call) : out_(out), json_(json), every_call_(every_call) {}
-    // The text lines, header first, handed to `sink` instead of a file: the report's table.
-    using LineSink = std::function<void(const std::string &line)>;
-    explicit TimelineWriter(LineSink sink) : out_(0), json_(false), every_call_(false), sink_(std::move(sink)) {}
-    // Every text line also to `copy`, as it goes to the file.
-    void copy_lines_to(LineSink copy) { copy_ = std::move(copy); }
+    // The text lines' rows, without the header, handed to `sink` instead of a file: the report's
+    // table.
+    using RowSink = std::function<void(const TimelineRow &row)>;
+    explicit TimelineWriter(RowSink sink) : out_(0), json_(false), every_call_(false), sink_(std::move(sink)) {}
+    // Every text line's row also to `copy`, as the line goes to the file.
+    void copy_rows_to(RowSink copy) { copy_ = std::move(copy); }
     void write_step(uint32_t cycle, const std::vector<TimelineEvent> &events);
     void finish();  // flush folded repeats
     // Whether a write or flush of the timeline failed (a full disk, a closed pipe).
     bool failed() const { return failed_; }
 
-    static std::string text_line(const TimelineEvent &event);
+    static TimelineRow row_of(const TimelineEvent &event);
+    static std::string text_line(const TimelineEvent &event) { return row_of(event).text(); }
     static std::string json_line(const TimelineEvent &event);
     static std::string call_text(const TimelineEvent &event);
 
@@ -76,14 +87,15 @@ private:
         uint32_t more = 0;  // folded calls after the printed one
     };
     void flush_repeat(const Repeat &repeat);
-    void put(const std::string &line);
+    void put(const TimelineRow &row);
+    void put_text(const std::string &line);
     void flush();
     FILE *out_;
     bool json_;
     bool every_call_;
     bool header_done_ = false;
     bool failed_ = false;
-    LineSink sink_, copy_;
+    RowSink sink_, copy_;
     std::map<std::string, Repeat> repeats_;
 };
 

@@ -2,6 +2,8 @@
 // whole 3-byte groups, so an hour of sound never has to sit in memory twice.
 #include "report_page.h"
 
+#include <stdio.h>
+
 #include <vector>
 
 #include "report_axis.h"
@@ -193,24 +195,16 @@ static void faces(PageWriter &page, const ReportRecord &record)
 }
 
 // The columns of a text timeline line: time, cycle, event, then what happened.
-static void table_row(PageWriter &page, const std::string &line)
+static void table_row(PageWriter &page, const TimelineRow &row)
 {
-    std::string cells[3];
-    size_t at = 0;
-    for (std::string &cell : cells) {
-        at = line.find_first_not_of(' ', at);
-        if (at == std::string::npos)
-            at = line.size();
-        size_t end = line.find(' ', at);
-        if (end == std::string::npos)
-            end = line.size();
-        cell = line.substr(at, end - at);
-        at = end;
-    }
-    at = line.find_first_not_of(' ', at);
-    std::string what = at == std::string::npos ? "" : line.substr(at);
-    page << "<tr class=\"" + html_text(cells[2]) + "\"><td class=\"n\">" + html_text(cells[0]) + "</td><td class=\"n\">" +
-                html_text(cells[1]) + "</td><td>" + html_text(cells[2]) + "</td><td>" + html_text(what) + "</td></tr>\n";
+    char time[32];
+    snprintf(time, sizeof time, "%.3f", row.time);
+    // A cell shows no leading space (a gauge without a name leaves one); the page never held it.
+    size_t start = row.what.find_first_not_of(' ');
+    std::string what = start == std::string::npos ? std::string() : row.what.substr(start);
+    page << "<tr class=\"" + html_text(row.event) + "\"><td class=\"n\">" + html_text(time) + "</td><td class=\"n\">" +
+                std::to_string(row.cycle) + "</td><td>" + html_text(row.event) + "</td><td>" + html_text(what) +
+                "</td></tr>\n";
 }
 
 bool write_report_page(const ReportRecord &record, const ReportAudio *audio, const PageSink &sink)
@@ -230,8 +224,8 @@ bool write_report_page(const ReportRecord &record, const ReportAudio *audio, con
     faces(page, record);
     page << "<section id=\"timeline\"><h2>The timeline</h2>\n<table class=\"timeline\"><thead><tr><th>time s</th>"
             "<th>cycle</th><th>event</th><th>what</th></tr></thead><tbody>\n";
-    for (const std::string &line : record.table)
-        table_row(page, line);
+    for (const TimelineRow &row : record.table)
+        table_row(page, row);
     page << "</tbody></table></section>\n";
     if (audio)
         page << std::string("<script>") + SCRIPT + "</script>\n";

@@ -17,13 +17,9 @@ ReportCollector::ReportCollector(bool own_table)
         table_.reset(new TimelineWriter(table_sink()));
 }
 
-TimelineWriter::LineSink ReportCollector::table_sink()
+TimelineWriter::RowSink ReportCollector::table_sink()
 {
-    return [this](const std::string &line) {
-        if (header_seen_)
-            record_.table.push_back(line);
-        header_seen_ = true;
-    };
+    return [this](const TimelineRow &row) { record_.table.push_back(row); };
 }
 
 // The line is formatted only for what is drawn: most of a long run's events are repeats.

@@ -92,13 +92,13 @@ struct ReportRecord {
     std::vector<ReportFace> text_faces;   // after each step that changed a text, when few
     bool too_many_text_faces = false;
 
-    std::vector<std::string> table;       // the text timeline's lines, folded, without its header
+    std::vector<TimelineRow> table;       // the text timeline's lines, folded, in their columns
 };
 
 class ReportCollector {
 public:
     // The table comes from a timeline writer of the collector's own, or, when the run's own
-    // timeline is text folded the same way, from that writer's lines through table_sink().
+    // timeline is text folded the same way, from that writer's rows through table_sink().
     explicit ReportCollector(bool own_table = true);
     ReportCollector(const ReportCollector &) = delete;
     ReportCollector &operator=(const ReportCollector &) = delete;
@@ -115,7 +115,7 @@ public:
     // the last folded repeats.
     void finish(double end_time, uint32_t cycles);
     ReportRecord &record() { return record_; }
-    TimelineWriter::LineSink table_sink();
+    TimelineWriter::RowSink table_sink();
 
 private:
     void add_sound(const TimelineEvent &event);
@@ -124,7 +124,6 @@ private:
 
     ReportRecord record_;
     std::unique_ptr<TimelineWriter> table_;
-    bool header_seen_ = false;
     std::map<uint32_t, size_t> variable_lanes_;
     std::map<std::string, size_t> sound_lanes_, text_lanes_;
     std::map<std::string, size_t> open_loops_;  // sound name to its loop's index in its lane

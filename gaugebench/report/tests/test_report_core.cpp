@@ -106,12 +106,14 @@ TEST(ReportCollector, TableFoldsRepeatsAsTheTextTimelineDoes)
             "", "SPBR", SoundEffect::NotPlaying)});
     collector.add_step(5, {at(EventKind::End, 5)});
     collector.finish(5 / 18.0, 5);
-    const std::vector<std::string> &table = collector.record().table;
+    const std::vector<TimelineRow> &table = collector.record().table;
     ASSERT_EQ(table.size(), 3u) << "the first call, the summary of the four after it, the end; no header";
-    EXPECT_EQ(table[0], "   0.000      0  sound    G[1] update: stop(\"SPBR\") -> not playing; playing: none");
-    EXPECT_EQ(table[1], "   0.222      4  sound    G[1] update: stop(\"SPBR\") -> not playing; playing: none"
-                        "  [the same on every cycle to here: 4 more]");
-    EXPECT_EQ(table[2].substr(0, 26), "   0.278      5  end      ");
+    EXPECT_EQ(table[0].text(), "   0.000      0  sound    G[1] update: stop(\"SPBR\") -> not playing; playing: none");
+    EXPECT_EQ(table[1].text(), "   0.222      4  sound    G[1] update: stop(\"SPBR\") -> not playing; playing: none"
+                               "  [the same on every cycle to here: 4 more]");
+    EXPECT_EQ(table[2].text().substr(0, 26), "   0.278      5  end      ");
+    EXPECT_EQ(table[1].cycle, 4u);
+    EXPECT_STREQ(table[1].event, "sound");
 }
 
 TEST(ReportCollector, FacesAtTextChangesOnlyWhileTwelveOrFewer)
