@@ -278,6 +278,28 @@ TEST_P(GaugeInstallRefusal, NothingChanges)
 INSTANTIATE_TEST_SUITE_P(Targets, GaugeInstallRefusal, ::testing::ValuesIn(REFUSALS),
                          [](const ::testing::TestParamInfo<Refusal> &info) { return std::string(info.param.name); });
 
+// An uninstall deletes only the release's own files: a module of that name that no release
+// holds, or a sound of the user's own under the release's name, stays byte for byte.
+TEST(GaugeInstall, UninstallLeavesTheUsersOwnFilesOfOurNames)
+{
+    Sim sim = fresh_sim("UsersOwnFiles");
+    sim.text("sim\\Aircraft\\Skylane\\panel\\panel.cfg", SKYLANE);
+    ASSERT_EQ(run_gaugeinstall(sim, quote(sim.at("sim")) + " Skylane").exit_code, 0u);
+    std::string module = read_file(module_path(BOOMCUE_FILE));
+    module[module.size() - 1] ^= 1;  // a build of no release
+    const std::string sound = std::string("RIFF\x24\0\0\0WAVE", 12) + "the user's own recording";
+    sim.text("sim\\Gauges\\VQT7_Boomcue.gau", module);
+    sim.text("sim\\sound\\QX\\Speed_Brake.wav", sound);
+
+    InstallRun run = run_gaugeinstall(sim, "--uninstall " + quote(sim.at("sim")));
+    ASSERT_EQ(run.exit_code, 0u) << run.out << run.err;
+    EXPECT_EQ(sim.bytes("sim\\Aircraft\\Skylane\\panel\\panel.cfg"), SKYLANE);
+    EXPECT_TRUE(sim.bytes("sim\\Gauges\\VQT7_Boomcue.gau") == module) << "the unknown module, kept:\n" << run.out;
+    EXPECT_TRUE(sim.bytes("sim\\sound\\QX\\Speed_Brake.wav") == sound) << "the user's sound, kept:\n" << run.out;
+    EXPECT_TRUE(sim.bytes("sim\\Gauges\\VQT7_Drag_Drone.gau").empty()) << "the release's own module goes";
+    EXPECT_TRUE(sim.bytes("sim\\sound\\QX\\Supersonic.wav").empty()) << "the release's own sound goes";
+}
+
 TEST(GaugeInstall, UninstallFromOneAircraftKeepsWhatAnotherStillUses)
 {
     Sim sim = fresh_sim("KeepsWhatOthersUse");
