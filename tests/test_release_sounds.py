@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """The release's two sounds as built, measured from their bytes: the boom's N-wave, level and
 quiet end; the drone's level, spectrum, buffet and seamless loop. One line a measurement.
+Read with Python's wave module, measured with numpy and scipy (Debian's python3-numpy and
+python3-scipy, which the project's scripts install).
 
   test_release_sounds.py FOLDER     # the folder holding Supersonic.wav and Speed_Brake.wav
 """
-import cmath
 import math
-import struct
 import sys
+import wave
+
+import numpy as np
+from scipy import signal
 
 RATE = 22050
 FULL_SCALE = 32768.0
@@ -47,23 +51,13 @@ CLIP_RUN = 2                    # samples in a row at the file's extreme: more i
 
 
 def read_pcm_mono(path):
-    """Samples of a 16-bit PCM mono 22050 Hz RIFF WAVE file, read chunk by chunk; a format
-    problem is a ValueError naming it."""
-    with open(path, "rb") as file:
-        data = file.read()
-    if data[0:4] != b"RIFF" or data[8:12] != b"WAVE":
-        raise ValueError("not a RIFF WAVE file")
-    chunks, at = {}, 12
-    while at + 8 <= len(data):
-        name, size = data[at:at + 4], struct.unpack_from("<I", data, at + 4)[0]
-        chunks.setdefault(name, data[at + 8:at + 8 + size])
-        at += 8 + size + (size & 1)
-    tag, channels, rate, per_second, align, bits = struct.unpack_from("<HHIIHH", chunks[b"fmt "])
-    found = (tag, channels, rate, per_second, align, bits)
-    if found != (1, 1, RATE, RATE * 2, 2, 16):
-        raise ValueError("format (tag, channels, rate, bytes/s, align, bits) %s, not PCM 16-bit mono 22050 Hz" % (found,))
-    pcm = chunks[b"data"]
-    return list(struct.unpack("<%dh" % (len(pcm) // 2), pcm[:len(pcm) // 2 * 2]))
+    """Samples of a 16-bit PCM mono 22050 Hz WAVE file, scaled to -1..1; a format problem is a
+    ValueError naming it (wave itself refuses a file that is no RIFF WAVE, or not PCM)."""
+    with wave.open(path, "rb") as sound:
+        found = (sound.getnchannels(), sound.getsampwidth(), sound.getframerate())
+        if found != (1, 2, RATE):
+            raise ValueError("format (channels, bytes a sample, rate) %s, not PCM 16-bit mono 22050 Hz" % (found,))
+        return np.frombuffer(sound.readframes(sound.getnframes()), dtype="<i2") * LSB
 
 
 def dbfs(level):
@@ -71,42 +65,21 @@ def dbfs(level):
 
 
 def rms(values):
-    return math.sqrt(sum(v * v for v in values) / len(values)) if values else 0.0
-
-
-def percentile(values, share):
-    ordered = sorted(values)
-    position = share * (len(ordered) - 1)
-    low = int(position)
-    high = min(low + 1, len(ordered) - 1)
-    return ordered[low] + (ordered[high] - ordered[low]) * (position - low)
-
-
-def fft(values):
-    n = len(values)
-    if n == 1:
-        return [complex(values[0])]
-    even, odd = fft(values[0::2]), fft(values[1::2])
-    turned = [cmath.exp(-2j * math.pi * k / n) * odd[k] for k in range(n // 2)]
-    return [even[k] + turned[k] for k in range(n // 2)] + [even[k] - turned[k] for k in range(n // 2)]
+    return float(np.sqrt(np.mean(np.square(values)))) if len(values) else 0.0
 
 
 def welch_power(x, size=2048):
     """Power by frequency bin, averaged over half-overlapping Hann-windowed segments."""
-    window = [0.5 - 0.5 * math.cos(2 * math.pi * i / size) for i in range(size)]
-    power = [0.0] * (size // 2 + 1)
-    for start in range(0, len(x) - size + 1, size // 2):
-        spectrum = fft([x[start + i] * window[i] for i in range(size)])
-        for k in range(size // 2 + 1):
-            power[k] += abs(spectrum[k]) ** 2
-    return power, RATE / size
+    frequencies, power = signal.welch(x, fs=RATE, window="hann", nperseg=size, noverlap=size // 2, detrend=False,
+                                      scaling="spectrum")
+    return frequencies, power
 
 
 def longest_run_at_extreme(samples):
-    extreme = max(abs(s) for s in samples)
+    at_extreme = np.abs(samples) >= np.max(np.abs(samples)) - 1
     longest = run = 0
-    for s in samples:
-        run = run + 1 if abs(s) >= extreme - 1 else 0
+    for flag in at_extreme:
+        run = run + 1 if flag else 0
         longest = max(longest, run)
     return longest
 
@@ -138,22 +111,24 @@ class Results:
 def shocks(x):
     """The two largest 4 ms rises, each with its window start, and the largest rise elsewhere."""
     width = round(STEP_WINDOW * RATE)
-    steps = [x[i + width] - x[i] for i in range(len(x) - width)]
+    steps = x[width:] - x[:-width]
     taken, found = [], []
     apart = round(0.015 * RATE)  # one shock's neighbouring windows are the same shock
+    free = np.ones(len(steps), dtype=bool)
     for _ in range(3):
-        best = max((i for i in range(len(steps)) if all(abs(i - t) > apart for t in taken)), key=steps.__getitem__)
+        best = int(np.argmax(np.where(free, steps, -np.inf)))
+        free[max(0, best - apart):best + apart + 1] = False
         taken.append(best)
-        found.append((best, steps[best]))
+        found.append((best, float(steps[best])))
     return width, found[:2], found[2][1]
 
 
 def check_boom(x, results):
     results.check("Supersonic.wav length", len(x) / RATE, *BOOM_SECONDS, " s")
-    peak = max(abs(v) for v in x)
+    peak = float(np.max(np.abs(x)))
     results.check("Supersonic.wav peak", dbfs(peak), *BOOM_PEAK_DBFS, " dBFS")
-    results.check("Supersonic.wav full-scale samples", sum(abs(v) >= 32767 * LSB for v in x), 0, 0)
-    results.check("Supersonic.wav samples in a row at its peak", longest_run_at_extreme([round(v * FULL_SCALE) for v in x]),
+    results.check("Supersonic.wav full-scale samples", int(np.sum(np.abs(x) >= 32767 * LSB)), 0, 0)
+    results.check("Supersonic.wav samples in a row at its peak", longest_run_at_extreme(np.round(x * FULL_SCALE)),
                   1, CLIP_RUN)
 
     width, (one, two), other = shocks(x)
@@ -166,8 +141,8 @@ def check_boom(x, results):
     for start in (first, second):
         # The whole front: from the lowest point of the window back while the wave keeps falling
         # behind it, and from the highest on while it keeps rising.
-        low_at = min(range(start, start + width + 1), key=x.__getitem__)
-        high_at = max(range(low_at, start + width + 1), key=x.__getitem__)
+        low_at = start + int(np.argmin(x[start:start + width + 1]))
+        high_at = low_at + int(np.argmax(x[low_at:start + width + 1]))
         while low_at > 0 and x[low_at - 1] <= x[low_at]:
             low_at -= 1
         while high_at + 1 < len(x) and x[high_at + 1] >= x[high_at]:
@@ -182,33 +157,31 @@ def check_boom(x, results):
     if not times[0] < times[1]:
         return
 
-    top = max(range(len(x)), key=x.__getitem__)
-    bottom = min(range(len(x)), key=x.__getitem__)
+    top = int(np.argmax(x))
+    bottom = int(np.argmin(x))
     results.check("positive peak after the first shock", (top - times[0]) / RATE * 1e3, 0, PEAK_NEAR_SHOCK * 1e3, " ms")
     results.check("negative peak before the second shock", (times[1] - bottom) / RATE * 1e3, 0, PEAK_NEAR_SHOCK * 1e3,
                   " ms")
 
     # The fall between the shocks, clear of their fronts, against a least-squares line.
     margin = round(PEAK_NEAR_SHOCK * RATE)
-    span = range(int(times[0]) + margin, int(times[1]) - margin)
+    span = np.arange(int(times[0]) + margin, int(times[1]) - margin)
     if len(span) < 10:
         results.fail("straight fall", "the shocks are too close to measure it")
         return
-    n = len(span)
-    mean_i = sum(span) / n
-    mean_x = sum(x[i] for i in span) / n
-    slope = sum((i - mean_i) * (x[i] - mean_x) for i in span) / sum((i - mean_i) ** 2 for i in span)
-    line = lambda i: mean_x + slope * (i - mean_i)
-    residual = [x[i] - line(i) for i in span]
+    slope, intercept = np.polyfit(span, x[span], 1)
+    line = lambda i: intercept + slope * i
+    residual = x[span] - line(span)
     results.check("fall: residual RMS of a straight line against the peak", rms(residual) / peak, None, FALL_RESIDUAL_RMS)
-    results.check("fall: largest residual against the peak", max(abs(r) for r in residual) / peak, None,
+    results.check("fall: largest residual against the peak", float(np.max(np.abs(residual))) / peak, None,
                   FALL_RESIDUAL_MAX)
     results.check("fall: the line at the first shock against the positive peak", line(times[0]) / x[top],
                   FALL_ENDS_SHARE, None)
     results.check("fall: the line at the second shock against the negative peak", line(times[1]) / x[bottom],
                   FALL_ENDS_SHARE, None)
-    signs = [v > 0 for v in x[top:bottom + 1] if v != 0]
-    results.check("fall: zero crossings between the peaks", sum(a != b for a, b in zip(signs, signs[1:])), 1, 1)
+    between = x[top:bottom + 1]
+    signs = between[between != 0] > 0
+    results.check("fall: zero crossings between the peaks", int(np.sum(signs[1:] != signs[:-1])), 1, 1)
     results.check("level after the second shock against the peak", abs(x[second + width]) / peak, None,
                   BACK_TO_ZERO_SHARE)
 
@@ -223,8 +196,8 @@ def check_boom(x, results):
     results.check("rumble: below -60 dBFS after the second shock", quiet * window / RATE, None, RUMBLE_SECONDS, " s")
 
     end = x[-round(QUIET_END * RATE):]
-    results.check("last 50 ms: peak", dbfs(max(abs(v) for v in end)), None, QUIET_DBFS, " dBFS")
-    results.check("last 50 ms: mean (DC)", abs(sum(end) / len(end)) / LSB, None, END_DC_LSB, " LSB")
+    results.check("last 50 ms: peak", dbfs(float(np.max(np.abs(end)))), None, QUIET_DBFS, " dBFS")
+    results.check("last 50 ms: mean (DC)", abs(float(np.mean(end))) / LSB, None, END_DC_LSB, " LSB")
     results.check("last sample", abs(x[-1]) / LSB, None, END_DC_LSB, " LSB")
 
 
@@ -233,41 +206,38 @@ def check_drone(x, results):
     results.check("Speed_Brake.wav length", n / RATE, *DRONE_SECONDS, " s")
     level = rms(x)
     results.check("Speed_Brake.wav RMS", dbfs(level), *DRONE_RMS_DBFS, " dBFS")
-    results.check("Speed_Brake.wav full-scale samples", sum(abs(v) >= 32767 * LSB for v in x), 0, 0)
-    results.check("Speed_Brake.wav samples in a row at its peak", longest_run_at_extreme([round(v * FULL_SCALE) for v in x]),
+    results.check("Speed_Brake.wav full-scale samples", int(np.sum(np.abs(x) >= 32767 * LSB)), 0, 0)
+    results.check("Speed_Brake.wav samples in a row at its peak", longest_run_at_extreme(np.round(x * FULL_SCALE)),
                   1, CLIP_RUN)
-    results.check("Speed_Brake.wav DC power against the whole", (sum(x) / n) ** 2 / level ** 2, None, DC_SHARE)
+    results.check("Speed_Brake.wav DC power against the whole", float(np.mean(x)) ** 2 / level ** 2, None, DC_SHARE)
 
-    steps = [abs(b - a) for a, b in zip(x, x[1:])]
-    limit = percentile(steps, 0.999)
+    limit = np.percentile(np.abs(np.diff(x)), 99.9)
     results.check("loop: step from the last sample to the first against the 99.9th percentile step",
                   abs(x[0] - x[-1]) / limit, None, 1.0)
     window = round(BUFFET_WINDOW * RATE)
     hop = round(0.010 * RATE)
     inside = [rms(x[i:i + window]) for i in range(0, n - window + 1, hop)]
-    across = rms(x[-window // 2:] + x[:window - window // 2])
-    low, high = percentile(inside, 0.05), percentile(inside, 0.95)
+    across = rms(np.concatenate((x[-window // 2:], x[:window - window // 2])))
+    low, high = np.percentile(inside, 5), np.percentile(inside, 95)
     print("      100 ms RMS: across the join %.1f dBFS, elsewhere 5th %.1f, 95th %.1f dBFS"
           % (dbfs(across), dbfs(low), dbfs(high)))
     results.check("loop: RMS across the join, 0 at the 5th percentile, 1 at the 95th",
                   (across - low) / (high - low), 0.0, 1.0)
 
-    power, bin_hz = welch_power(x)
-    total = sum(power)
-    band = lambda f1, f2: sum(p for k, p in enumerate(power) if f1 <= k * bin_hz < f2) / total
+    frequencies, power = welch_power(x)
+    total = float(np.sum(power))
+    band = lambda f1, f2: float(np.sum(power[(frequencies >= f1) & (frequencies < f2)])) / total
     results.check("energy below 400 Hz", band(0, 400), LOW_SHARE, None)
     for f1 in (25, 50, 100, 200):
         results.check("energy from %d to %d Hz" % (f1, 2 * f1), band(f1, 2 * f1), OCTAVE_SHARE, None)
-    results.check("largest single %.1f Hz bin" % bin_hz, max(power) / total, None, TONE_SHARE)
+    results.check("largest single %.1f Hz bin" % frequencies[1], float(np.max(power)) / total, None, TONE_SHARE)
 
     # The buffet: lines in the spectrum of the 100 ms RMS envelope, taken round the loop.
     points = 256
-    envelope = []
-    for j in range(points):
-        start = j * n // points
-        envelope.append(rms([x[(start + i) % n] for i in range(0, window, 2)]))
-    mean = sum(envelope) / points
-    lines = fft([e - mean for e in envelope])
+    every_other = np.arange(0, window, 2)
+    envelope = np.array([rms(x[(j * n // points + every_other) % n]) for j in range(points)])
+    mean = float(np.mean(envelope))
+    lines = np.fft.fft(envelope - mean)
     depth = lambda k: 2 * abs(lines[k]) / points / mean
     line_hz = RATE / n
     slow = [k for k in range(1, points // 2) if k * line_hz <= BUFFET_HZ]
@@ -287,13 +257,13 @@ def main():
         path = sys.argv[1] + "/" + name
         try:
             samples = read_pcm_mono(path)
-        except (OSError, ValueError, KeyError, struct.error) as error:
-            results.fail(name, "%s: %s" % (path, error or "missing chunk"))
+        except (OSError, EOFError, ValueError, wave.Error) as error:
+            results.fail(name, "%s: %s" % (path, str(error) or "cut short"))
             continue
         if len(samples) < RATE // 2:
             results.fail(name, "only %d samples" % len(samples))
             continue
-        check([s * LSB for s in samples], results)
+        check(samples, results)
     print("%d failed" % results.failed)
     return 1 if results.failed else 0
 
