@@ -4,6 +4,12 @@ bytes on every run (fixed seeds, no clock): Supersonic.wav, a sonic boom, and Sp
 the drone of air on open speed brakes, made to loop.
 
   make_sounds.py DIR
+
+It keeps to Python's standard library on purpose, its own FFT included: the release must be the
+same bytes from every build, and numpy's or scipy's results can differ in the last bit between
+versions and machines (BLAS, SIMD paths), where Python's floats do not. scripts/check_release.sh
+builds the release twice and compares the sounds byte for byte. The test that measures them,
+tests/test_release_sounds.py, has no such need and uses numpy and scipy.
 """
 import cmath
 import math
