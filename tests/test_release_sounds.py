@@ -57,7 +57,11 @@ def read_pcm_mono(path):
         found = (sound.getnchannels(), sound.getsampwidth(), sound.getframerate())
         if found != (1, 2, RATE):
             raise ValueError("format (channels, bytes a sample, rate) %s, not PCM 16-bit mono 22050 Hz" % (found,))
-        return np.frombuffer(sound.readframes(sound.getnframes()), dtype="<i2") * LSB
+        promised = sound.getnframes()
+        data = sound.readframes(promised)
+        if len(data) != 2 * promised:
+            raise ValueError("its data ends after %d of its %d samples" % (len(data) // 2, promised))
+        return np.frombuffer(data, dtype="<i2") * LSB
 
 
 def dbfs(level):
