@@ -260,49 +260,46 @@ void PanelScan::scan_aircraft(const std::string &folder)
     if (!direct.empty())
         scan(direct);
 
+    AircraftCfg aircraft = read_aircraft_cfg(files, folder);
+    const CfgFile &cfg = aircraft.cfg;
     Unchosen base;
-    base.aircraft_cfg = find_entry(files, folder, "aircraft.cfg", false);
-    if (!base.aircraft_cfg.empty())
-        base.aircraft_cfg = files.effective(base.aircraft_cfg);
-    CfgFile aircraft;
-    std::string reason;
-    if (!base.aircraft_cfg.empty() && read_cfg(files, base.aircraft_cfg, aircraft, reason) != CfgRead::ok) {
-        findings.warning("panel", base.aircraft_cfg, "skipped: " + reason + "; gaugecheck takes the folder panel",
+    if (aircraft.found)
+        base.aircraft_cfg = aircraft.path;
+    if (aircraft.found && aircraft.read != CfgRead::ok)
+        findings.warning("panel", aircraft.path, "skipped: " + aircraft.reason + "; gaugecheck takes the folder panel",
                          "make aircraft.cfg plain text again (ANSI or UTF-8)");
-        aircraft = CfgFile();
-    }
-    for (const panelcfg::Section &section : aircraft.document.sections)
+    for (const panelcfg::Section &section : cfg.document.sections)
         if (section.name.size() > 7 && panelcfg::same_ascii(section.name.substr(0, 7), "fltsim."))
-            base.entries.push_back(std::string("[").append(aircraft.shown(section.name)).append("]"));
+            base.entries.push_back(std::string("[").append(cfg.shown(section.name)).append("]"));
 
     std::vector<std::string> panel_folders;
+    std::string reason;
     if (!list_subfolders(files, folder, "panel", panel_folders, reason)) {
         findings.warning("panel", folder, "its panel folders were not read: " + reason,
                          "give gaugecheck read access to this folder");
         return;
     }
-    std::set<std::string> chosen;  // path_key of each chosen folder
-    for (const panelcfg::PanelChoice &choice : panelcfg::chosen_panel_folders(aircraft.document)) {
-        if (!choice.problem.empty()) {
-            const panelcfg::Line &line = aircraft.document.lines[(size_t)choice.line];
-            findings.warning("panel", base.aircraft_cfg,
-                             "line " + std::to_string(choice.line + 1) + " [" +
-                                 aircraft.shown(aircraft.document.sections[(size_t)line.section].name) + "] " +
-                                 aircraft.shown(line.key) + "=" + aircraft.shown(line.value) + ": " +
-                                 aircraft.shown(choice.problem),
+    std::set<std::string> chosen;  // name key of each chosen folder
+    for (const ChosenFolder &choice : aircraft.chosen) {
+        if (!choice.choice.problem.empty()) {
+            const panelcfg::Line &line = cfg.document.lines[(size_t)choice.choice.line];
+            findings.warning("panel", aircraft.path,
+                             "line " + std::to_string(choice.choice.line + 1) + " [" +
+                                 cfg.shown(cfg.document.sections[(size_t)line.section].name) + "] " + cfg.shown(line.key) +
+                                 "=" + cfg.shown(line.value) + ": " + cfg.shown(choice.choice.problem),
                              "give panel= the name after \"panel.\" of a folder beside aircraft.cfg, such as panel=2D "
                              "for the folder panel.2D, or leave it empty for the folder panel");
             continue;
         }
-        std::string name = aircraft.shown(choice.folder);
-        base.chosen.push_back(name);
+        base.chosen.push_back(choice.name);
         for (const std::string &panel : panel_folders) {
-            if (!files.same_name(panel, name))
+            if (!files.same_name(panel, choice.name))
                 continue;
             chosen.insert(files.name_key(join_path(folder, panel)));
-            std::string cfg = find_entry(files, join_path(folder, panel), "panel.cfg", false);
-            if (!cfg.empty())
-                scan(cfg);
+            // As the installer finds it: the file, or the VirtualStore copy of one that is not there.
+            PanelFile file;
+            if (find_panel_cfg(files, join_path(folder, panel), file))
+                scan(file.path);
         }
     }
     for (const std::string &panel : panel_folders) {

@@ -99,8 +99,8 @@ AliasStep follow_alias(const SimFiles &files, const std::string &aircraft_root, 
         step.kind = AliasKind::bad_target;
         return step;
     }
-    step.folder = join_path(aircraft_root, step.target);
-    step.kind = find_panel_cfg(files, step.folder, step.next) ? AliasKind::leads : AliasKind::missing;
+    step.kind = find_panel_cfg(files, join_path(aircraft_root, step.target), step.next) ? AliasKind::leads
+                                                                                          : AliasKind::missing;
     return step;
 }
 

@@ -34,7 +34,7 @@ std::string find_entry(const SimFiles &files, const std::string &folder, std::st
 bool list_subfolders(const SimFiles &files, const std::string &folder, std::string_view prefix,
                      std::vector<std::string> &names, std::string &reason);
 
-// "C:.cfg" -> "C:"; "" for a name alone.
+// "C:\a\b.cfg" -> "C:\a", "C:\b.cfg" -> "C:\" (a drive keeps its root); "" for a name alone.
 std::string parent_folder(const std::string &path);
 
 // A cfg file read whole: its lines over its own bytes, and its text shown as UTF-8.
@@ -71,7 +71,6 @@ struct AliasStep {
     AliasKind kind = AliasKind::none;
     int line = -1;       // index in the document of the alias= line
     std::string target;  // its value decoded, as UTF-8
-    std::string folder;  // Aircraft\<target>
     PanelFile next;      // leads: the panel.cfg there; missing: the path that does not exist
 };
 AliasStep follow_alias(const SimFiles &files, const std::string &aircraft_root, const CfgFile &panel);
