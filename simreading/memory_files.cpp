@@ -114,10 +114,14 @@ bool MemoryFiles::read(const std::string &path, size_t limit, std::string &bytes
     return true;
 }
 
+// As Windows redirects: only a file in the store stands in for the original, never a folder.
 std::string MemoryFiles::effective(const std::string &path) const
 {
     auto copy = copies_.find(key(path));
-    return copy == copies_.end() ? path : copy->second;
+    if (copy == copies_.end())
+        return path;
+    auto node = nodes_.find(key(copy->second));
+    return node != nodes_.end() && !node->second.folder ? copy->second : path;
 }
 
 }  // namespace simreading
