@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The report page in a real browser: Debian's chromium, headless, driven through chromedriver's
-WebDriver protocol with nothing but Python's standard library.
+"""The report page in a real browser: Debian's chromium, headless, driven by chromedriver through
+Debian's python3-selenium; its screenshots read with python3-pil and numpy, the render with
+Python's wave.
 
 It runs gaugebench on the built-in demo with --report, --audio and --json, opens the page from
 disk and checks what a person would see against the JSON timeline: the page loads without a
@@ -12,21 +13,25 @@ sets fifty variables gives a page that loads with a lane for each.
   report_page_test.py --bench gaugebench.exe --gauges DIR --sounds DIR --work DIR [--wine WINE]
 """
 import argparse
-import base64
+import io
 import json
 import os
 import shutil
-import socket
-import struct
 import subprocess
 import sys
 import tempfile
 import time
-import urllib.request
-import zlib
+import wave
+
+import numpy
+from PIL import Image
+from selenium import webdriver
+from selenium.common.exceptions import WebDriverException
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
 
 CYCLE = 1 / 18
-ELEMENT = "element-6066-11e4-a52e-4f735466cecf"  # the W3C web element reference
 CHROMIUM_ARGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--window-size=1300,1500"]
@@ -45,72 +50,39 @@ def check(condition, what):
     return condition
 
 
-# --- WebDriver over HTTP ------------------------------------------------------------------------
-
 class Browser:
     def __init__(self, work):
         self.profile = tempfile.mkdtemp(prefix="profile-", dir=work)
-        with socket.socket() as probe:
-            probe.bind(("127.0.0.1", 0))
-            self.port = probe.getsockname()[1]
-        self.driver = subprocess.Popen(["chromedriver", "--port=%d" % self.port],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 30
-        while True:
-            try:
-                if self.request("GET", "/status")["value"].get("ready"):
-                    break
-            except OSError:
-                pass
-            if time.time() > deadline:
-                raise RuntimeError("chromedriver did not start")
-            time.sleep(0.2)
-        capabilities = {"browserName": "chrome", "goog:loggingPrefs": {"browser": "ALL"},
-                        "goog:chromeOptions": {"binary": shutil.which("chromium") or "/usr/bin/chromium",
-                                               "args": CHROMIUM_ARGS + ["--user-data-dir=" + self.profile]}}
-        answer = self.request("POST", "/session", {"capabilities": {"alwaysMatch": capabilities}})
-        self.session = "/session/" + answer["value"]["sessionId"]
-
-    def request(self, method, path, body=None):
-        data = None if body is None else json.dumps(body).encode()
-        call = urllib.request.Request("http://127.0.0.1:%d%s" % (self.port, path), data=data, method=method,
-                                      headers={"Content-Type": "application/json"})
-        try:
-            with urllib.request.urlopen(call, timeout=120) as response:
-                return json.loads(response.read())
-        except urllib.error.HTTPError as error:
-            raise RuntimeError("%s %s: %s" % (method, path, error.read().decode(errors="replace")[:500]))
-
-    def command(self, method, path, body=None):
-        return self.request(method, self.session + path, body)["value"]
+        options = webdriver.ChromeOptions()
+        options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
+        for argument in CHROMIUM_ARGS + ["--user-data-dir=" + self.profile]:
+            options.add_argument(argument)
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        service = Service(shutil.which("chromedriver") or "/usr/bin/chromedriver")
+        self.driver = webdriver.Chrome(service=service, options=options)
+        self.driver.set_page_load_timeout(120)
 
     def open(self, path):
-        self.command("POST", "/url", {"url": "file://" + os.path.abspath(path)})
+        self.driver.get("file://" + os.path.abspath(path))
 
     def run(self, script, *args):
-        return self.command("POST", "/execute/sync", {"script": script, "args": list(args)})
+        return self.driver.execute_script(script, *args)
 
     def console_errors(self):
-        entries = self.command("POST", "/se/log", {"type": "browser"})
-        return [entry["message"] for entry in entries if entry.get("level") == "SEVERE"]
+        return [entry["message"] for entry in self.driver.get_log("browser") if entry.get("level") == "SEVERE"]
 
     def screenshot(self):
-        return base64.b64decode(self.command("GET", "/screenshot"))
+        return self.driver.get_screenshot_as_png()
 
     def click(self, css, x, y):
         """A real mouse click at (x, y) CSS pixels from the element's centre."""
-        element = self.command("POST", "/element", {"using": "css selector", "value": css})
-        self.command("POST", "/actions", {"actions": [{
-            "type": "pointer", "id": "mouse", "parameters": {"pointerType": "mouse"},
-            "actions": [{"type": "pointerMove", "origin": {ELEMENT: element[ELEMENT]}, "x": int(x), "y": int(y)},
-                        {"type": "pointerDown", "button": 0}, {"type": "pointerUp", "button": 0}]}]})
+        element = self.driver.find_element(By.CSS_SELECTOR, css)
+        ActionChains(self.driver).move_to_element_with_offset(element, int(x), int(y)).click().perform()
 
     def close(self):
         try:
-            self.request("DELETE", self.session)
+            self.driver.quit()
         finally:
-            self.driver.terminate()
-            self.driver.wait(10)
             shutil.rmtree(self.profile, ignore_errors=True)
 
 
@@ -136,53 +108,12 @@ return {shots, loops, duration, left, width, units: svg.viewBox.baseVal.width,
 """
 
 
-def png_pixels(png):
-    """(width, height, rows of RGBA or RGB bytes) of an 8-bit, non-interlaced PNG."""
-    assert png[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
-    at, idat = 8, b""
-    while at < len(png):
-        length, kind = struct.unpack(">I4s", png[at:at + 8])
-        body = png[at + 8:at + 8 + length]
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
-        elif kind == b"IDAT":
-            idat += body
-        at += 12 + length
-    assert depth == 8 and colour in (2, 6), "PNG of depth %d, colour type %d" % (depth, colour)
-    step = 4 if colour == 6 else 3
-    raw, stride, rows, previous = zlib.decompress(idat), width * step, [], bytearray(width * step)
-    for y in range(height):
-        line = raw[y * (stride + 1):(y + 1) * (stride + 1)]
-        kind, row = line[0], bytearray(line[1:])
-        for i in range(stride):
-            a = row[i - step] if i >= step else 0
-            b = previous[i]
-            c = previous[i - step] if i >= step else 0
-            if kind == 1:
-                row[i] = (row[i] + a) & 255
-            elif kind == 2:
-                row[i] = (row[i] + b) & 255
-            elif kind == 3:
-                row[i] = (row[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append(bytes(row))
-        previous = row
-    return width, height, step, rows
-
-
 def not_blank(png):
     """More than 2% of the pixels differ from the commonest colour, in more than a few colours."""
-    width, height, step, rows = png_pixels(png)
-    counts = {}
-    for row in rows[::4]:
-        for x in range(0, width * step, step * 4):
-            pixel = row[x:x + 3]
-            counts[pixel] = counts.get(pixel, 0) + 1
-    total = sum(counts.values())
-    return width > 100 and height > 100 and len(counts) > 8 and max(counts.values()) < 0.98 * total
+    image = Image.open(io.BytesIO(png)).convert("RGB")
+    pixels = numpy.asarray(image)[::4, ::4].reshape(-1, 3)
+    colours, counts = numpy.unique(pixels, axis=0, return_counts=True)
+    return image.width > 100 and image.height > 100 and len(colours) > 8 and counts.max() < 0.98 * counts.sum()
 
 
 # --- The runs ------------------------------------------------------------------------------------
@@ -214,19 +145,9 @@ def timeline_spans(records):
 
 
 def wav_seconds(path):
-    """The render's length from its own header: the data chunk's bytes over 2 bytes a frame."""
-    with open(path, "rb") as wav:
-        data = wav.read()
-    assert data[:4] == b"RIFF" and data[8:12] == b"WAVE"
-    at = 12
-    while at + 8 <= len(data):
-        kind, size = struct.unpack("<4sI", data[at:at + 8])
-        if kind == b"fmt ":
-            channels, rate, bits = struct.unpack("<xxHI6xH", data[at + 8:at + 24])
-        if kind == b"data":
-            return size / (rate * channels * bits // 8)
-        at += 8 + size + (size & 1)
-    raise AssertionError("no data chunk in " + path)
+    """The render's length from its own header."""
+    with wave.open(path, "rb") as wav:
+        return wav.getnframes() / wav.getframerate()
 
 
 def check_demo(browser, options):
@@ -239,7 +160,11 @@ def check_demo(browser, options):
     records = [json.loads(line) for line in run.stdout.decode().splitlines()]
     expected_shots, expected_spans = timeline_spans(records)
     check(len(expected_shots) == 2 and len(expected_spans) == 3, "the demo plays two one-shots and three loop spans")
+    check_page(browser, page, wav, expected_shots, expected_spans)
 
+
+def check_page(browser, page, wav, expected_shots, expected_spans):
+    """What the page of a run shows: its marks those the run's timeline gives, its player the render."""
     browser.open(page)
     ready = time.time() + 30
     while browser.run("return document.getElementById('render').readyState") < 1 and time.time() < ready:
@@ -270,7 +195,7 @@ def check_demo(browser, options):
     browser.run("document.getElementById('axis').scrollIntoView({block: 'center'})")
     try:
         browser.click("#axis", x, 0)
-    except RuntimeError as error:
+    except WebDriverException as error:
         check(False, "the axis takes a click: %s" % str(error)[:300])
         return
     time.sleep(0.3)
