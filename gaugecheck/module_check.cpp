@@ -34,11 +34,9 @@ static CopyVerdict judge_copy(const std::string &path, const std::string &gauge_
     else if (!has_export(facts, "Linkage"))
         verdict.problem = "does not export Linkage, so the simulator finds no gauge in it";
     verdict.sha256 = facts.sha256;
-    for (const KnownModule &known : KNOWN_MODULES) {
-        if (same_name(known.file, gauge_name + ".gau") && facts.sha256 == known.sha256) {
-            verdict.release = known.version;
-            verdict.current = verdict.release == CURRENT_RELEASE;
-        }
+    if (const panelcfg::ReleasedFile *known = panelcfg::release_of(KNOWN_MODULES, gauge_name + ".gau", facts.sha256)) {
+        verdict.release = known->version;
+        verdict.current = verdict.release == CURRENT_RELEASE;
     }
     return verdict;
 }

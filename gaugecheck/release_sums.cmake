@@ -29,26 +29,16 @@ endforeach()
 set(text "// Made by the build (gaugecheck/release_sums.cmake) from the modules and sounds it built: do not edit.
 #pragma once
 
+#include \"known_releases.h\"
+
 namespace gaugecheck {
 
-struct KnownModule {
-    const char *version;
-    const char *file;
-    const char *sha256;
-};
-
 inline constexpr char CURRENT_RELEASE[] = \"${VERSION}\";
-inline constexpr KnownModule KNOWN_MODULES[] = {
+inline constexpr panelcfg::ReleasedFile KNOWN_MODULES[] = {
 ${rows}};
 
 // A sound file by its name alone (the gauges play it from sound\\QX\\).
-struct KnownSound {
-    const char *version;
-    const char *file;
-    const char *sha256;
-};
-
-inline constexpr KnownSound KNOWN_SOUNDS[] = {
+inline constexpr panelcfg::ReleasedFile KNOWN_SOUNDS[] = {
 ${sound_rows}};
 
 }  // namespace gaugecheck

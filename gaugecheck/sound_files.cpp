@@ -22,14 +22,12 @@ static std::string release_sound_text(const std::string &path)
     if (!toolbox::read_whole_file(path, bytes, reason, panelcfg::LARGEST_FILE_OF_OURS))
         return std::string();
     std::string sum = sha256_hex(bytes.data(), bytes.size());
-    for (const KnownSound &known : KNOWN_SOUNDS) {
-        if (!same_name(known.file, toolbox::file_name(path)) || sum != known.sha256)
-            continue;
-        if (strcmp(known.version, CURRENT_RELEASE) == 0)
-            return "this release's own sound";
-        return std::string("the sound of release ") + known.version;
-    }
-    return std::string();
+    const panelcfg::ReleasedFile *known = panelcfg::release_of(KNOWN_SOUNDS, toolbox::file_name(path), sum);
+    if (!known)
+        return std::string();
+    if (strcmp(known->version, CURRENT_RELEASE) == 0)
+        return "this release's own sound";
+    return std::string("the sound of release ") + known->version;
 }
 
 void check_sound_files(const std::string &sim_folder, Findings &findings)

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "release_sums.h"
+
 namespace gaugeinstall {
 
 static bool resource_bytes(int id, std::string &bytes)
@@ -19,6 +21,7 @@ static bool resource_bytes(int id, std::string &bytes)
 
 bool load_payload(Payload &payload, std::string &reason)
 {
+    payload.known_modules = gaugecheck::KNOWN_MODULES;
     for (int gauge = 0; gauge < panelcfg::GAUGE_COUNT; ++gauge) {
         const panelcfg::ReleaseGauge &row = panelcfg::RELEASE_GAUGES[gauge];
         const char *missing = !resource_bytes(row.module_resource, payload.modules[gauge]) ? row.module_file

@@ -62,13 +62,11 @@ bool read_our_file(const std::string &path, std::string &bytes, std::string &rea
     return true;
 }
 
-std::string module_release(int gauge, const std::string &bytes)
+std::string module_release(const Payload &payload, int gauge, const std::string &bytes)
 {
     std::string sum = sha256_hex((const uint8_t *)bytes.data(), bytes.size());
-    for (const KnownModule &known : KNOWN_MODULES)
-        if (same_name(known.file, RELEASE_GAUGES[gauge].module_file) && sum == known.sha256)
-            return known.version;
-    return std::string();
+    const panelcfg::ReleasedFile *known = panelcfg::release_of(payload.known_modules, module_file(gauge), sum);
+    return known ? known->version : std::string();
 }
 
 std::string module_file(int gauge)
@@ -92,7 +90,7 @@ void Planner::judge_module(int gauge, const std::string &path, const std::string
         step(file_steps, Action::keep, path, std::string("already this release's (") + CURRENT_RELEASE + ")" + where);
         return;
     }
-    std::string release = module_release(gauge, bytes);
+    std::string release = module_release(payload, gauge, bytes);
     if (release.empty()) {
         std::string sum = sha256_hex((const uint8_t *)bytes.data(), bytes.size());
         refuse(path, "a " + module_file(gauge) + " of no release gaugeinstall knows (SHA-256 " + sum.substr(0, 16) +

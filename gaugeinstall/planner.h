@@ -22,8 +22,8 @@ struct ReadPanel {
 
 bool read_panel(const PanelFile &file, ReadPanel &panel, std::string &reason);
 bool read_our_file(const std::string &path, std::string &bytes, std::string &reason);
-// The release a module's bytes belong to, by SHA-256; empty for none gaugeinstall knows.
-std::string module_release(int gauge, const std::string &bytes);
+// The release a module's bytes belong to, by SHA-256; empty for none the payload knows.
+std::string module_release(const Payload &payload, int gauge, const std::string &bytes);
 std::string module_file(int gauge);
 std::string section_text(const std::string &section);
 

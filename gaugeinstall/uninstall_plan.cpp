@@ -123,7 +123,7 @@ void remove_unused_modules(Planner &planner, const Users &users)
             planner.step(planner.file_steps, Action::keep, path, "cannot be read (" + reason + "): left alone");
         } else if (!users.of[gauge].empty()) {
             planner.step(planner.file_steps, Action::keep, path, "still used by " + users.text(gauge));
-        } else if (bytes != payload.modules[gauge] && module_release(gauge, bytes).empty()) {
+        } else if (bytes != payload.modules[gauge] && module_release(payload, gauge, bytes).empty()) {
             planner.step(planner.file_steps, Action::keep, path, "a module of no release gaugeinstall knows: left alone");
         } else {
             planner.step(planner.file_steps, Action::remove, path, "no panel.cfg uses it any more");

@@ -1,9 +1,17 @@
-// gaugeinstall's run in this test's own process, with a fault planted in each step that changes
-// the disk in turn (a temporary file written, a folder made, a file swapped in or moved aside),
-// as a full disk or a file snatched by another program would make it fail: every such run ends
-// with exit code 1 and every byte under the simulator's folder as it was.
+// gaugeinstall's run in this test's own process. A fault planted in each step that changes the
+// disk in turn (a temporary file written, a folder made, a file swapped in or moved aside), as a
+// full disk or a file snatched by another program would make it fail: every such run ends with
+// exit code 1 and every byte under the simulator's folder as it was. And a release history given
+// here, which the program's own build cannot give before a second release exists: an older
+// release's module is replaced and removed, and the same file without that history is none of
+// ours.
+#include <algorithm>
+#include <iterator>
+
+#include "file_sum.h"
 #include "files_and_programs.h"
 #include "gaugeinstall_run.h"
+#include "release_sums.h"
 #include "test_support.h"
 #include "toolbox.h"
 
@@ -25,6 +33,7 @@ gaugeinstall::Payload built_payload()
     payload.modules[1] = read_file(module_path(DRAGDRONE_FILE));
     payload.sounds[0] = read_file(sounds + "Supersonic.wav");
     payload.sounds[1] = read_file(sounds + "Speed_Brake.wav");
+    payload.known_modules = gaugecheck::KNOWN_MODULES;
     return payload;
 }
 
@@ -56,16 +65,24 @@ int fail_at_every_step(const std::string &sim, const std::vector<std::string> &a
     }
 }
 
-TEST(GaugeInstallFaults, AFailureAtAnyStepPutsBackEverything)
+// A fresh simulator folder for the case (returned), with no system folder or VirtualStore of the
+// machine's own in the way.
+std::string fresh_sim(const std::string &name)
 {
-    std::string root = exe_folder() + "..\\gaugeinstall-cases\\Faults";
+    std::string root = exe_folder() + "..\\gaugeinstall-cases\\" + name;
     remove_tree(root);
     std::string sim = root + "\\sim";
-    ASSERT_TRUE(write_file(sim + "\\fs9.exe", ""));
+    EXPECT_TRUE(write_file(sim + "\\fs9.exe", ""));
     make_folders(sim + "\\Gauges");
     make_folders(root + "\\system");
     SetEnvironmentVariableW(L"GAUGECHECK_SYSTEM_DIRS", toolbox::widen(root + "\\system").c_str());
     SetEnvironmentVariableW(L"GAUGECHECK_VIRTUAL_STORE", toolbox::widen(root + "\\store").c_str());
+    return sim;
+}
+
+TEST(GaugeInstallFaults, AFailureAtAnyStepPutsBackEverything)
+{
+    std::string sim = fresh_sim("Faults");
     ASSERT_TRUE(write_file(sim + "\\Aircraft\\Skylane\\panel\\panel.cfg",
                            "[Window00]\r\ngauge00=Skylane!Clock,0,0\r\n\r\n[Vcockpit01]\r\ngauge00=Skylane!Radio,0,0"));
     ASSERT_TRUE(write_file(sim + "\\Aircraft\\Cub\\panel\\panel.cfg", "[Window00]\ngauge00=Cub!Clock,0,0\n"));
@@ -80,3 +97,45 @@ TEST(GaugeInstallFaults, AFailureAtAnyStepPutsBackEverything)
 }
 
 }  // namespace
+
+TEST(GaugeInstallReleases, AnOlderReleasesModuleIsReplacedAndRemovedAndWithoutItsHistoryKept)
+{
+    std::string sim = fresh_sim("OlderRelease");
+    ASSERT_TRUE(write_file(sim + "\\Aircraft\\Skylane\\panel\\panel.cfg", "[Window00]\ngauge00=Skylane!Clock,0,0\n"));
+    std::string module = sim + "\\Gauges\\VQT7_Boomcue.gau";
+    // Stands for release 0.9.0's module: no file of this build, so only the history below knows it.
+    const std::string older = "MZ: VQT7_Boomcue.gau as release 0.9.0 shipped it";
+    std::string older_sum = gaugecheck::sha256_hex((const uint8_t *)older.data(), older.size());
+    std::vector<panelcfg::ReleasedFile> history = {{"0.9.0", "vqt7_boomcue.GAU", older_sum.c_str()}};
+    std::copy(std::begin(gaugecheck::KNOWN_MODULES), std::end(gaugecheck::KNOWN_MODULES), std::back_inserter(history));
+    gaugeinstall::Payload current = built_payload(), with_history = built_payload();
+    with_history.known_modules = history;
+
+    // Without the history the copy could be another add-on's: the install stops, nothing changes.
+    ASSERT_TRUE(write_file(module, older));
+    TreeSnapshot before = snapshot_tree(sim);
+    QuietConsole refused;
+    EXPECT_EQ(gaugeinstall::run_gaugeinstall({sim, "Skylane"}, refused, current), 1) << refused.out;
+    EXPECT_NE(refused.out.find("of no release gaugeinstall knows"), std::string::npos) << refused.out;
+    EXPECT_EQ(tree_changes(before, snapshot_tree(sim), false), "");
+
+    QuietConsole installed;
+    EXPECT_EQ(gaugeinstall::run_gaugeinstall({sim, "Skylane"}, installed, with_history), 0) << installed.out;
+    EXPECT_NE(installed.out.find(std::string("release 0.9.0, older than this one (") + gaugecheck::CURRENT_RELEASE +
+                                 "): replaced"),
+              std::string::npos)
+        << installed.out;
+    EXPECT_EQ(read_file(module), current.modules[0]);
+
+    // Unused again and of the older release: the uninstall deletes it with the history, keeps it
+    // without.
+    QuietConsole uninstalled;
+    EXPECT_EQ(gaugeinstall::run_gaugeinstall({"--uninstall", sim}, uninstalled, with_history), 0) << uninstalled.out;
+    ASSERT_TRUE(write_file(module, older));
+    QuietConsole kept;
+    EXPECT_EQ(gaugeinstall::run_gaugeinstall({"--uninstall", sim}, kept, current), 0) << kept.out;
+    EXPECT_EQ(read_file(module), older) << kept.out;
+    QuietConsole removed;
+    EXPECT_EQ(gaugeinstall::run_gaugeinstall({"--uninstall", sim}, removed, with_history), 0) << removed.out;
+    EXPECT_EQ(GetFileAttributesW(toolbox::widen(module).c_str()), INVALID_FILE_ATTRIBUTES) << removed.out;
+}
