@@ -1,6 +1,7 @@
 // gaugebench.exe run as a user runs it, as a child process: every bad input gets a clear
 // message and its exit code, earlier outputs survive a failed run, any name Windows allows
-// works, the scenario's limits hold at the edge, and every JSON record stays valid.
+// works, the scenario's limits hold at the edge, and every JSON record stays valid. One run in
+// this process, to see its outputs' temporaries at the moment the run ends.
 #include <math.h>
 
 #include <map>
@@ -10,6 +11,7 @@
 #include "bench_runs.h"
 #include "files_and_programs.h"
 #include "media_files.h"
+#include "run_state.h"
 #include "test_support.h"
 #include "timeline.h"
 #include "toolbox.h"
@@ -213,6 +215,63 @@ TEST(BenchOutputs, EarlierFilesSurviveAFailedRunByteForByte)
         }
         EXPECT_EQ(files_in(dir, "~"), std::vector<std::string>()) << "no temporary file left";
     }
+}
+
+// Each target taken after the run's start check, here by a gauge that opens it as a media player
+// would on its first update: the run ends with one line naming that target, and replaces none,
+// not even the targets that are free.
+TEST(BenchOutputs, ATargetTakenDuringTheRunIsNamedAndNothingIsReplaced)
+{
+    std::string dir = test_folder();
+    const std::string targets[] = {dir + "held.png", dir + "held.wav", dir + "held.html"};
+    const std::string earlier[] = {"an earlier snapshot\r\n\x89", std::string("RIFF\0\0earlier", 13),
+                                   "<!DOCTYPE html><p>an earlier report\r\n"};
+    std::string arguments = "--snapshot " + quote(targets[0]) + " --audio " + quote(targets[1]) + " --report " +
+                            quote(targets[2]) + " --sounds " + quote(exe_folder() + "..\\sounds") + " " +
+                            both_modules() + " " + quote(exe_folder() + "..\\test-gauges\\Rogue_Holder.gau");
+    for (const std::string &held : targets) {
+        SCOPED_TRACE(held);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(write_file(targets[i], earlier[i]));
+        SetEnvironmentVariableW(L"ROGUE_HOLD_FILE", toolbox::widen(held).c_str());
+        ProgramRun result = run_gaugebench(arguments);
+        SetEnvironmentVariableW(L"ROGUE_HOLD_FILE", 0);
+        EXPECT_EQ(result.exit_code, 1u) << result.err;
+        std::string expected = "gaugebench: error: cannot write " + held + ": cannot replace it (";
+        size_t line = result.err.rfind("gaugebench: error: ");
+        ASSERT_NE(line, std::string::npos) << result.err;
+        EXPECT_EQ(result.err.substr(line, expected.size()), expected) << result.err;
+        EXPECT_EQ(result.err.find("gaugebench: error: "), line) << "one error line: " << result.err;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(read_file(targets[i]) == earlier[i]) << targets[i] << " as it was, byte for byte";
+        EXPECT_EQ(files_in(dir, "~"), std::vector<std::string>()) << "no temporary file left";
+    }
+}
+
+// A gauge that ends the run from inside its call (a service no bench provides) leaves no
+// temporary output behind when the run returns, before anything destroys the run: an exit that
+// never unwinds would leave them for good.
+TEST(BenchOutputs, ARunEndedInAGaugesCallRemovesItsTemporariesItself)
+{
+    std::string dir = test_folder();
+    bench::Options options;
+    std::string message;
+    ASSERT_TRUE(bench::parse_options({"--snapshot", dir + "ended.png", "--audio", dir + "ended.wav", "--report",
+                                      dir + "ended.html", "--sounds", exe_folder() + "..\\sounds",
+                                      module_path(BOOMCUE_FILE), exe_folder() + "..\\test-gauges\\Rogue_Service.gau"},
+                                     options, message))
+        << message;
+    FILE *out = _wfopen(toolbox::widen(dir + "run.out").c_str(), L"w"), *err = _wfopen(toolbox::widen(dir + "run.err").c_str(), L"w");
+    ASSERT_TRUE(out && err);
+    {
+        bench::Runner runner(options, out, err);
+        EXPECT_EQ(runner.run(), bench::EXIT_UNPROVIDED);
+        EXPECT_EQ(files_in(dir, "~"), std::vector<std::string>()) << "temporaries left to a destructor";
+    }
+    fclose(out);
+    fclose(err);
+    EXPECT_NE(read_file(dir + "run.err").find("Rogue_Service"), std::string::npos) << read_file(dir + "run.err");
+    EXPECT_EQ(files_in(dir, "ended"), std::vector<std::string>()) << "no output written";
 }
 
 TEST(BenchOutputs, TimelineThatCannotBeWrittenIsExitOneWithOneLine)

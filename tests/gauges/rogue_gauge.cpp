@@ -4,7 +4,9 @@
 // never gets that far: its Linkage lists a gauge header at an address no module is mapped at;
 // nor does Rogue_Entry (ROGUE_ENTRY), whose entry point writes through a null pointer.
 // Rogue_Registers (ROGUE_REGISTERS) returns from its update with EBX changed, which the host
-// relies on keeping.
+// relies on keeping. Rogue_Holder (ROGUE_HOLDER) behaves, but on its first update opens the file
+// that ROGUE_HOLD_FILE names as a media player would (reading and writing shared, deleting not)
+// and holds it to the process's end: a target taken after the bench's start check.
 #include <windows.h>
 
 #include "host_panel.h"
@@ -16,6 +18,19 @@ constexpr uint32_t UNPROVIDED_SERVICE_AT = 44;
 
 #ifdef ROGUE_CRASH
 static volatile uintptr_t service_id_null;  // 0, and the compiler cannot know it
+#endif
+
+#ifdef ROGUE_HOLDER
+static void hold_the_named_file(void)
+{
+    static bool held;
+    wchar_t path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"ROGUE_HOLD_FILE", path, MAX_PATH);
+    if (held || length == 0 || length >= MAX_PATH)
+        return;
+    held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING, 0, 0) !=
+           INVALID_HANDLE_VALUE;
+}
 #endif
 
 #ifdef ROGUE_REGISTERS
@@ -36,6 +51,8 @@ static void HOST_CALL rogue_callback(GAUGEHDR *, int32_t service_id, uint32_t)
     *(volatile uint32_t *)service_id_null = 1;
 #elif defined(ROGUE_REGISTERS)
     overwrite_ebx();
+#elif defined(ROGUE_HOLDER)
+    hold_the_named_file();
 #else
     ((SERVICE *)ImportTable.panels)[UNPROVIDED_SERVICE_AT / sizeof(SERVICE)]();
 #endif
@@ -57,6 +74,8 @@ static char rogue_name[] = "Rogue_Unreadable";
 static char rogue_name[] = "Rogue_Crash";
 #elif defined(ROGUE_REGISTERS)
 static char rogue_name[] = "Rogue_Registers";
+#elif defined(ROGUE_HOLDER)
+static char rogue_name[] = "Rogue_Holder";
 #else
 static char rogue_name[] = "Rogue_Service";
 #endif
