@@ -41,6 +41,10 @@ int wmain(int argc, wchar_t **argv)
     SetUnhandledExceptionFilter(report_crash);
     // An interrupt, an exception or one that cannot unwind removes the temporary outputs first:
     // the targets stay as they were.
-    return toolbox::run_console_tool({"gaugebench", "no output was replaced", false, bench::discard_open_outputs},
+    return toolbox::run_console_tool({"gaugebench", "no output was replaced", false,
+                                      []() -> const char * {
+                                          bench::discard_open_outputs();
+                                          return nullptr;
+                                      }},
                                      argc, argv, run);
 }

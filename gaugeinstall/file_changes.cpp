@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <new>
 
 #include "folders.h"
@@ -237,28 +238,56 @@ struct Transaction {
     }
 };
 
+// Where the changes stand, for a stop. The stop's thread writes stop_asked and then reads stage;
+// apply_changes writes stage and then reads stop_asked: with both sequentially consistent, at
+// least one of them sees the other, so a stop never finds nothing under way while changes start.
+enum class Stage { none, under_way, made, not_put_back };
+std::atomic<Stage> stage{Stage::none};
+std::atomic<bool> stop_asked{false};
+std::atomic<DWORD> applying_thread{0};
+HANDLE settled = CreateEventW(0, TRUE, TRUE, 0);  // set while no change is under way
+
+bool stopped(std::string &failure)
+{
+    if (stop_asked)
+        failure = "stopped";
+    return stop_asked;
+}
+
 }  // namespace
+
+const char *stop_changes()
+{
+    stop_asked = true;
+    if (stage == Stage::under_way && GetCurrentThreadId() != applying_thread)
+        WaitForSingleObject(settled, INFINITE);
+    if (stage == Stage::made)
+        return "its changes were all made, but it stopped before reporting them: run gaugecheck to see the install";
+    if (stage == Stage::not_put_back)
+        return "not every change could be put back: run the same command again to finish it";
+    return nullptr;
+}
 
 bool apply_changes(const std::vector<FileChange> &changes, std::string &failure, FaultPlan *faults)
 {
     Transaction transaction{faults, std::vector<std::string>(changes.size()), {}, {}};
     failure.clear();
+    applying_thread = GetCurrentThreadId();
+    ResetEvent(settled);
+    stage = Stage::under_way;
     bool ok = true;
-    // A Ctrl+C between two swaps would leave the first made and the second not: the swaps take
-    // milliseconds, so the key waits until they are done or put back.
-    SetConsoleCtrlHandler(0, TRUE);
     try {
         // Every new file's bytes on disk first: a full disk or a refused folder fails here, before
-        // any file the simulator reads has changed.
+        // any file the simulator reads has changed. A stop is taken between two steps.
         for (size_t i = 0; ok && i < changes.size(); ++i) {
             const FileChange &change = changes[i];
             if (change.kind == FileChange::Kind::remove)
                 continue;
-            ok = transaction.make_folders(parent_folder(change.path), failure) &&
+            ok = !stopped(failure) && transaction.make_folders(parent_folder(change.path), failure) &&
                  transaction.write_temporary(change.path, change.bytes, transaction.temporaries[i], failure);
         }
         for (size_t i = 0; ok && i < changes.size(); ++i) {
-            ok = transaction.swap_in(changes[i], transaction.temporaries[i], failure);
+            ok = !stopped(failure) && transaction.swap_in(changes[i], transaction.temporaries[i], failure);
             if (ok)
                 transaction.temporaries[i].clear();  // it is the target now
         }
@@ -272,12 +301,16 @@ bool apply_changes(const std::vector<FileChange> &changes, std::string &failure,
     }
     if (!ok) {
         std::string stuck = transaction.roll_back();
-        SetConsoleCtrlHandler(0, FALSE);
+        stage = stuck.empty() ? Stage::none : Stage::not_put_back;
+        SetEvent(settled);
+        if (stop_asked)
+            Sleep(INFINITE);  // the stop's thread ends the process, with its own line
         failure += stuck.empty() ? "; nothing was changed: everything already done was put back"
                                  : "; could not put back " + stuck + " (its .vqt7-backup or the release zip has the old file)";
         return false;
     }
-    SetConsoleCtrlHandler(0, FALSE);
+    stage = Stage::made;
+    SetEvent(settled);
     for (const Transaction::Undo &undo : transaction.done)
         if (!undo.moved_to.empty())
             DeleteFileW(toolbox::widen(undo.moved_to).c_str());

@@ -47,4 +47,10 @@ bool check_changes(const std::vector<FileChange> &changes, ChangeProblem &proble
 // has been put back (the line names anything that could not be).
 bool apply_changes(const std::vector<FileChange> &changes, std::string &failure, FaultPlan *faults = nullptr);
 
+// A stop (Ctrl+C, Ctrl+Break, the console window closed), on the thread Windows starts for it.
+// While apply_changes runs, the run stops between two steps, puts back what it changed and then
+// lets the stop end the process; this waits until it has. So a stop never leaves some changes
+// made and others not. Returns what the stop leaves, for its line: null when nothing changed.
+const char *stop_changes();
+
 }  // namespace gaugeinstall

@@ -20,7 +20,7 @@ static int run(const std::vector<std::string> &args)
 int wmain(int argc, wchar_t **argv)
 {
     // An exception ends the run before a change or after apply_changes has put back what it did:
-    // every change is made there, and it catches what it can throw. An interactive run waits
-    // for Enter itself.
-    return toolbox::run_console_tool({"gaugeinstall", "nothing was changed", false}, argc, argv, run);
+    // every change is made there, and it catches what it can throw. A stop while it runs waits
+    // until it has put back what it did. An interactive run waits for Enter itself.
+    return toolbox::run_console_tool({"gaugeinstall", "nothing was changed", false, stop_changes}, argc, argv, run);
 }

@@ -78,12 +78,18 @@ void wait_for_enter()
 // For the terminate handler, which takes no arguments.
 static const ConsoleTool *running_tool;
 
+// What the run leaves once the tool's stop has run.
+static const char *stopped_aftermath(const ConsoleTool &tool)
+{
+    const char *own = tool.on_stop ? tool.on_stop() : nullptr;
+    return own ? own : tool.aftermath;
+}
+
 static void report_terminate()
 {
-    if (running_tool->on_stop)
-        running_tool->on_stop();
+    const char *aftermath = stopped_aftermath(*running_tool);
     // Plain ASCII through stdio: nothing here may need memory that is perhaps gone.
-    fprintf(stderr, "%s: error: an unexpected error stopped it; %s\n", running_tool->program, running_tool->aftermath);
+    fprintf(stderr, "%s: error: an unexpected error stopped it; %s\n", running_tool->program, aftermath);
     fflush(stderr);
     _exit(EXIT_INTERNAL_ERROR);
 }
@@ -92,11 +98,10 @@ static void report_terminate()
 // our code, is what keeps an interrupted run from ever reporting success.
 static BOOL WINAPI report_stop(DWORD)
 {
-    if (running_tool->on_stop)
-        running_tool->on_stop();
+    const char *aftermath = stopped_aftermath(*running_tool);
     // Straight to the handle: the main thread may hold stdio's lock on stderr at this instant.
     char line[256];
-    int length = snprintf(line, sizeof line, "%s: stopped; %s\n", running_tool->program, running_tool->aftermath);
+    int length = snprintf(line, sizeof line, "%s: stopped; %s\n", running_tool->program, aftermath);
     DWORD written;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, (DWORD)std::min<int>(length, sizeof line - 1), &written, 0);
     ExitProcess(EXIT_INTERRUPTED);
@@ -126,9 +131,8 @@ int run_console_tool(const ConsoleTool &tool, int argc, wchar_t **argv, int (*ru
         failure = "an unexpected error";
     }
     if (!failure.empty()) {
-        if (tool.on_stop)
-            tool.on_stop();
-        write_line(Stream::err, std::string(tool.program) + ": error: " + failure + "; " + tool.aftermath);
+        const char *aftermath = stopped_aftermath(tool);
+        write_line(Stream::err, std::string(tool.program) + ": error: " + failure + "; " + aftermath);
     }
     if (wait)
         wait_for_enter();

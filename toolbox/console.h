@@ -37,7 +37,9 @@ struct ConsoleTool {
     const char *program;    // "gaugecheck"
     const char *aftermath;  // "the check did not finish"
     bool wait;
-    void (*on_stop)() = nullptr;  // removes the tool's temporary files; must need no memory
+    // Removes the tool's temporary files, or settles what the run is changing; returns the
+    // aftermath when it is not the usual one, else null. Must need no memory.
+    const char *(*on_stop)() = nullptr;
 };
 int run_console_tool(const ConsoleTool &tool, int argc, wchar_t **argv, int (*run)(const std::vector<std::string> &));
 
