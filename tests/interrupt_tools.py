@@ -20,6 +20,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree for the import below
 from crash_gaugeinstall import TEMPORARY, Runner, make_sim, tree, windows_path
 
 INTERRUPTED = 130
