@@ -91,6 +91,13 @@ struct Run {
                           json));
     }
 
+    // A change that cannot be made now: its refuse line, and nothing was changed.
+    int refuse_change(const Plan &plan, bool uninstall, const ChangeProblem &problem)
+    {
+        out(step_line({Action::refuse, problem.file, 0, std::string(), problem.what}, json));
+        return finish(plan, Outcome::refused, uninstall, "Nothing was changed: " + problem.file + ": " + problem.what);
+    }
+
     // Shows the plan, then (unless it is a dry run or refused) checks and makes every change.
     // `confirm` asks before anything changes, in an interactive run. Before that, the temporaries
     // of an earlier, killed run in `aircraft`'s folders are removed, except in a dry run.
@@ -126,12 +133,14 @@ struct Run {
         if (dry_run)
             return finish(plan, Outcome::dry_run, uninstall, "Dry run, nothing was changed. The " + std::string(verb) + " planned: " + counts + ".");
         ChangeProblem problem;
-        if (!check_changes(plan.changes, problem)) {
-            out(step_line({Action::refuse, problem.file, 0, std::string(), problem.what}, json));
-            return finish(plan, Outcome::refused, uninstall, "Nothing was changed: " + problem.file + ": " + problem.what);
-        }
+        if (!check_changes(plan.changes, problem))
+            return refuse_change(plan, uninstall, problem);
         if (confirm && !confirm(*this))
             return finish(plan, Outcome::nothing_to_do, uninstall, "Nothing was changed.");
+        // The answer can take minutes, in which the user may have edited a panel.cfg the plan
+        // read: what the plan would write over it is looked at again.
+        if (confirm && !check_changes(plan.changes, problem))
+            return refuse_change(plan, uninstall, problem);
         std::string failure;
         if (!apply_changes(plan.changes, failure, faults))
             return finish(plan, Outcome::failed, uninstall, "The " + std::string(verb) + " failed: " + failure + ".");

@@ -278,18 +278,22 @@ TEST_P(GaugeInstallRefusal, NothingChanges)
 INSTANTIATE_TEST_SUITE_P(Targets, GaugeInstallRefusal, ::testing::ValuesIn(REFUSALS),
                          [](const ::testing::TestParamInfo<Refusal> &info) { return std::string(info.param.name); });
 
-// An uninstall deletes only the release's own files: a module of that name that no release
-// holds, or a sound of the user's own under the release's name, stays byte for byte.
-TEST(GaugeInstall, UninstallLeavesTheUsersOwnFilesOfOurNames)
+// An install keeps a sound of the user's own under the release's name, and an uninstall deletes
+// only the release's own files: such a sound, or a module of that name that no release holds,
+// stays byte for byte.
+TEST(GaugeInstall, InstallAndUninstallLeaveTheUsersOwnFilesOfOurNames)
 {
     Sim sim = fresh_sim("UsersOwnFiles");
     sim.text("sim\\Aircraft\\Skylane\\panel\\panel.cfg", SKYLANE);
-    ASSERT_EQ(run_gaugeinstall(sim, quote(sim.at("sim")) + " Skylane").exit_code, 0u);
+    const std::string sound = std::string("RIFF\x24\0\0\0WAVE", 12) + "the user's own recording";
+    sim.text("sim\\sound\\QX\\Speed_Brake.wav", sound);
+    InstallRun install = run_gaugeinstall(sim, quote(sim.at("sim")) + " Skylane");
+    ASSERT_EQ(install.exit_code, 0u) << install.out << install.err;
+    EXPECT_TRUE(sim.bytes("sim\\sound\\QX\\Speed_Brake.wav") == sound) << "the user's sound, kept:\n" << install.out;
+    EXPECT_NE(install.out.find("a sound of your own is there"), std::string::npos) << install.out;
     std::string module = read_file(module_path(BOOMCUE_FILE));
     module[module.size() - 1] ^= 1;  // a build of no release
-    const std::string sound = std::string("RIFF\x24\0\0\0WAVE", 12) + "the user's own recording";
     sim.text("sim\\Gauges\\VQT7_Boomcue.gau", module);
-    sim.text("sim\\sound\\QX\\Speed_Brake.wav", sound);
 
     InstallRun run = run_gaugeinstall(sim, "--uninstall " + quote(sim.at("sim")));
     ASSERT_EQ(run.exit_code, 0u) << run.out << run.err;

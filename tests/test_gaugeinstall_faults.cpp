@@ -4,8 +4,9 @@
 // exit code 1 and every byte under the simulator's folder as it was. And a release history given
 // here, which the program's own build cannot give before a second release exists: an older
 // release's module is replaced and removed, and the same file without that history is none of
-// ours.
+// ours. And a panel.cfg the user edits while the interactive run asks to go ahead.
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include "file_sum.h"
@@ -138,4 +139,39 @@ TEST(GaugeInstallReleases, AnOlderReleasesModuleIsReplacedAndRemovedAndWithoutIt
     QuietConsole removed;
     EXPECT_EQ(gaugeinstall::run_gaugeinstall({"--uninstall", sim}, removed, with_history), 0) << removed.out;
     EXPECT_EQ(GetFileAttributesW(toolbox::widen(module).c_str()), INVALID_FILE_ATTRIBUTES) << removed.out;
+}
+
+// Answers the interactive run's questions in turn, doing `before_yes` just before it answers y.
+struct ScriptedConsole : gaugeinstall::Console {
+    std::vector<std::string> answers;
+    std::function<void()> before_yes;
+    std::string out;
+    void line(toolbox::Stream, const std::string &utf8) override { out += utf8 + "\n"; }
+    bool read_line(std::string &answer) override
+    {
+        if (answers.empty())
+            return false;
+        answer = answers.front();
+        answers.erase(answers.begin());
+        if (answer == "y" && before_yes)
+            before_yes();
+        return true;
+    }
+};
+
+// The question can wait for minutes, the panel open in an editor meanwhile: the user's edit made
+// before the answer is never written over with a plan made from the bytes before it.
+TEST(GaugeInstallInteractive, APanelEditedWhileItAsksIsNeverWrittenOver)
+{
+    std::string sim = fresh_sim("EditedWhileAsked");
+    std::string panel = sim + "\\Aircraft\\Skylane\\panel\\panel.cfg";
+    ASSERT_TRUE(write_file(panel, "[Window00]\r\ngauge00=Skylane!Clock,0,0\r\n"));
+    const std::string edited = "[Window00]\r\ngauge00=Skylane!Clock,0,0\r\ngauge01=Skylane!Radio,0,40\r\n";
+    ScriptedConsole console;
+    console.answers = {"Skylane", "y", ""};
+    console.before_yes = [&] { EXPECT_TRUE(write_file(panel, edited)); };
+    EXPECT_EQ(gaugeinstall::run_gaugeinstall({sim}, console, built_payload()), 1) << console.out;
+    EXPECT_EQ(read_file(panel), edited) << console.out;
+    EXPECT_NE(console.out.find("it changed since gaugeinstall read it"), std::string::npos) << console.out;
+    EXPECT_NE(console.out.find("Make these changes?"), std::string::npos) << "asked:\n" << console.out;
 }
