@@ -262,7 +262,7 @@ const char *stop_changes()
     if (stage == Stage::under_way && GetCurrentThreadId() != applying_thread)
         WaitForSingleObject(settled, INFINITE);
     if (stage == Stage::made)
-        return "its changes were all made, but it stopped before reporting them: run gaugecheck to see the install";
+        return "its changes were all made, but it stopped before it reported them";
     if (stage == Stage::not_put_back)
         return "not every change could be put back: run the same command again to finish it";
     return nullptr;

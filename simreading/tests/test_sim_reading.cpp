@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "memory_files.h"
+#include "panel_check.h"
 #include "sim_reading.h"
 
 using namespace simreading;
@@ -102,6 +103,28 @@ TEST(PanelsOf, StopsALongChainAtTheLimit)
                        "[fltsim]\r\nalias=P" + std::to_string(i + 1) + "\\panel\r\n");
     files.add_file(ROOT + "\\P" + std::to_string(ALIAS_CHAIN_LIMIT + 1) + "\\panel\\panel.cfg", PANEL);
     EXPECT_NE(panels_of(files, ROOT, ROOT + "\\P0").problem.find("longer than 32"), std::string::npos);
+}
+
+// Windows' VirtualStore copy is what the simulator reads: the checker judges the copy's lines,
+// names the copy as the panel that loads the module, and warns of the file it stands in for.
+TEST(CheckPanels, JudgesTheVirtualStoreCopyAndNamesIt)
+{
+    MemoryFiles files;
+    files.add_file(ROOT + "\\Plane\\aircraft.cfg", fltsim("panel="));
+    files.add_file(ROOT + "\\Plane\\panel\\panel.cfg", PANEL);
+    std::string copy = STORE + "\\Plane\\panel\\panel.cfg";
+    files.add_file(copy, std::string(PANEL) + "gauge01=VQT7_Boomcue!VQT7_Boomcue, 0, 0, 40, 40\r\n");
+    files.add_copy(ROOT + "\\Plane\\panel\\panel.cfg", copy);
+    Findings findings;
+    std::vector<ModuleUse> uses = check_panels(files, "C:\\FS9", {}, findings);
+    ASSERT_EQ(uses.size(), 1u);
+    EXPECT_EQ(uses[0].gauge_name, "VQT7_Boomcue");
+    EXPECT_EQ(uses[0].panel_cfg, copy);
+    bool warned = false;
+    for (const Finding &finding : findings.list)
+        warned |= finding.status == Status::warning && finding.file == ROOT + "\\Plane\\panel\\panel.cfg" &&
+                  finding.message.find(copy) != std::string::npos;
+    EXPECT_TRUE(warned) << "no warning that the copy is read in place of the file";
 }
 
 }  // namespace
