@@ -3,14 +3,17 @@
 Debian's python3-selenium; its screenshots read with python3-pil and numpy, the render with
 Python's wave.
 
-It runs gaugebench on the built-in demo with --report, --audio and --json, opens the page from
-disk and checks what a person would see against the JSON timeline: the page loads without a
+It runs gaugebench on the built-in demo with --report, --audio and --json (or, with --sample,
+the native report core's sample program on a fixed run of the same shape, where the bench
+cannot run), opens the page from disk and checks what a person would see against the JSON
+timeline: the page loads without a
 console error and its screenshot is not blank, the one-shot markers are the timeline's one-shot
 plays, the loop bars its loop spans (start and end to one cycle), the player's duration is the
 render's, and a click on the axis seeks the render and moves the cursor there. A scenario that
 sets fifty variables gives a page that loads with a lane for each.
 
   report_page_test.py --bench gaugebench.exe --gauges DIR --sounds DIR --work DIR [--wine WINE]
+  report_page_test.py --sample report_page_sample --work DIR
 """
 import argparse
 import io
@@ -150,11 +153,26 @@ def wav_seconds(path):
         return wav.getnframes() / wav.getframerate()
 
 
+def write_tone(path, seconds, rate=22050):
+    """A render for the sample's page: a quiet 440 Hz tone, 16-bit mono."""
+    samples = (numpy.sin(2 * numpy.pi * 440 * numpy.arange(int(seconds * rate)) / rate) * 3000).astype("<i2")
+    with wave.open(path, "wb") as render:
+        render.setnchannels(1)
+        render.setsampwidth(2)
+        render.setframerate(rate)
+        render.writeframes(samples.tobytes())
+
+
 def check_demo(browser, options):
     page, wav = os.path.join(options.work, "demo.html"), os.path.join(options.work, "demo.wav")
-    run = run_bench(options, ["--json", "--report", page, "--audio", wav, "--sounds", options.sounds,
-                              os.path.join(options.gauges, "VQT7_Boomcue.gau"),
-                              os.path.join(options.gauges, "VQT7_Drag_Drone.gau")])
+    if options.sample:
+        write_tone(wav, 13.0)
+        run = subprocess.run([options.sample, "demo", page, wav], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             timeout=120)
+    else:
+        run = run_bench(options, ["--json", "--report", page, "--audio", wav, "--sounds", options.sounds,
+                                  os.path.join(options.gauges, "VQT7_Boomcue.gau"),
+                                  os.path.join(options.gauges, "VQT7_Drag_Drone.gau")])
     if not check(run.returncode == 0, "the demo run exits 0 (%d: %s)" % (run.returncode, run.stderr.decode()[-300:])):
         return
     records = [json.loads(line) for line in run.stdout.decode().splitlines()]
@@ -211,13 +229,18 @@ def check_page(browser, page, wav, expected_shots, expected_spans):
 
 def check_fifty_variables(browser, options):
     scenario, page = os.path.join(options.work, "fifty.txt"), os.path.join(options.work, "fifty.html")
-    with open(scenario, "w") as text:
-        # Odd tokens decimal, even ones hex, so both kinds of lane are drawn.
-        text.write("at 0 " + " ".join("%d=%s" % (token, token if token % 2 else "0x%04X" % token)
-                                      for token in range(1, 51)) + "\n")
-        text.write("at 1.5 " + " ".join("%d=%s" % (token, token * 3 if token % 2 else "0x24%02d" % (token % 100))
-                                         for token in range(1, 51)) + "\nend 3\n")
-    run = run_bench(options, ["--scenario", scenario, "--report", page, os.path.join(options.gauges, "VQT7_Boomcue.gau")])
+    if options.sample:
+        run = subprocess.run([options.sample, "variables", page], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             timeout=120)
+    else:
+        with open(scenario, "w") as text:
+            # Odd tokens decimal, even ones hex, so both kinds of lane are drawn.
+            text.write("at 0 " + " ".join("%d=%s" % (token, token if token % 2 else "0x%04X" % token)
+                                          for token in range(1, 51)) + "\n")
+            text.write("at 1.5 " + " ".join("%d=%s" % (token, token * 3 if token % 2 else "0x24%02d" % (token % 100))
+                                             for token in range(1, 51)) + "\nend 3\n")
+        run = run_bench(options, ["--scenario", scenario, "--report", page,
+                                  os.path.join(options.gauges, "VQT7_Boomcue.gau")])
     if not check(run.returncode == 0, "the fifty-variable run exits 0 (%s)" % run.stderr.decode()[-300:]):
         return
     browser.open(page)
@@ -229,12 +252,15 @@ def check_fifty_variables(browser, options):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--bench", required=True)
-    parser.add_argument("--gauges", required=True)
-    parser.add_argument("--sounds", required=True)
+    parser.add_argument("--bench")
+    parser.add_argument("--gauges")
+    parser.add_argument("--sounds")
+    parser.add_argument("--sample")
     parser.add_argument("--work", required=True)
     parser.add_argument("--wine")
     options = parser.parse_args()
+    if not options.sample and not (options.bench and options.gauges and options.sounds):
+        parser.error("give --sample, or --bench, --gauges and --sounds")
     shutil.rmtree(options.work, ignore_errors=True)
     os.makedirs(options.work)
     browser = Browser(options.work)
