@@ -13,35 +13,19 @@
 
 #include "report_page.h"
 #include "report_record.h"
+#include "timeline_events.h"
 
 using namespace bench;
 
 namespace {
 
-TimelineEvent at(EventKind kind, uint32_t cycle)
+// A call of the frequency cue's readout or of the drag cue's update; a loop started plays alone.
+TimelineEvent gauge_call(uint32_t cycle, const char *gauge, SoundCall call, const char *path, const char *name,
+                         SoundEffect effect)
 {
-    TimelineEvent event;
-    event.kind = kind;
-    event.cycle = cycle;
-    event.time = cycle / 18.0;
-    return event;
-}
-
-TimelineEvent sound(uint32_t cycle, const char *gauge, SoundCall call, const char *path, const char *name,
-                    SoundEffect effect)
-{
-    TimelineEvent event = at(EventKind::Sound, cycle);
-    event.gauge = gauge;
-    event.instance = 1;
-    event.phase = gauge == std::string("VQT7_Boomcue") ? CallPhase::StringUpdate : CallPhase::Update;
-    event.call = call;
-    event.path = path;
-    event.name = name;
-    event.loop = effect == SoundEffect::StartedLoop;
-    event.effect = effect;
-    if (effect == SoundEffect::StartedLoop)
-        event.playing = {name};
-    return event;
+    bool readout = std::string(gauge) == "VQT7_Boomcue";
+    return sound(cycle, gauge, readout ? CallPhase::StringUpdate : CallPhase::Update, call, path, name, effect,
+                 effect == SoundEffect::StartedLoop ? std::vector<std::string>{name} : std::vector<std::string>{});
 }
 
 TimelineEvent set(uint32_t cycle, std::vector<VarSetting> settings)
@@ -64,13 +48,13 @@ Run demo()
     start.gauges = {"VQT7_Boomcue[1]", "VQT7_Drag_Drone[1]"};
     Run run{{}, 234};  // 13 s
     run.steps.push_back({0, {start, set(0, {{870, true, 0x1800, "0x1800"}})}});
-    run.steps.push_back({36, {sound(36, "VQT7_Boomcue", SoundCall::Play, cue, "", SoundEffect::PlayedOnce)}});
+    run.steps.push_back({36, {gauge_call(36, "VQT7_Boomcue", SoundCall::Play, cue, "", SoundEffect::PlayedOnce)}});
     for (uint32_t from : {54u, 108u, 180u})
         run.steps.push_back(
-            {from, {sound(from, "VQT7_Drag_Drone", SoundCall::Play, brake, "SPBR", SoundEffect::StartedLoop)}});
+            {from, {gauge_call(from, "VQT7_Drag_Drone", SoundCall::Play, brake, "SPBR", SoundEffect::StartedLoop)}});
     for (uint32_t to : {90u, 144u})
-        run.steps.push_back({to, {sound(to, "VQT7_Drag_Drone", SoundCall::Stop, "", "SPBR", SoundEffect::Stopped)}});
-    run.steps.push_back({171, {sound(171, "VQT7_Boomcue", SoundCall::Play, cue, "", SoundEffect::PlayedOnce)}});
+        run.steps.push_back({to, {gauge_call(to, "VQT7_Drag_Drone", SoundCall::Stop, "", "SPBR", SoundEffect::Stopped)}});
+    run.steps.push_back({171, {gauge_call(171, "VQT7_Boomcue", SoundCall::Play, cue, "", SoundEffect::PlayedOnce)}});
     return run;
 }
 

@@ -11,35 +11,11 @@
 #include "report_markup.h"
 #include "report_page.h"
 #include "report_record.h"
+#include "timeline_events.h"
 
 using namespace bench;
 
 namespace {
-
-TimelineEvent at(EventKind kind, uint32_t cycle)
-{
-    TimelineEvent event;
-    event.kind = kind;
-    event.cycle = cycle;
-    event.time = cycle / 18.0;
-    return event;
-}
-
-TimelineEvent sound(uint32_t cycle, const char *gauge, CallPhase phase, SoundCall call, const char *path,
-                    const char *name, SoundEffect effect, std::vector<std::string> playing = {})
-{
-    TimelineEvent event = at(EventKind::Sound, cycle);
-    event.gauge = gauge;
-    event.instance = 1;
-    event.phase = phase;
-    event.call = call;
-    event.path = path;
-    event.name = name;
-    event.loop = effect == SoundEffect::StartedLoop || effect == SoundEffect::AlreadyPlaying;
-    event.effect = effect;
-    event.playing = playing;
-    return event;
-}
 
 TEST(ReportCollector, LoopsAreCutWhereStoppedTerminatedOrAtTheEndAndOneShotsKeepTheirLines)
 {
