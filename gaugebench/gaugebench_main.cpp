@@ -43,8 +43,8 @@ int wmain(int argc, wchar_t **argv)
     // the targets stay as they were.
     return toolbox::run_console_tool({"gaugebench", "no output was replaced", false,
                                       []() -> const char * {
-                                          bench::discard_open_outputs();
-                                          return nullptr;
+                                          return bench::discard_open_outputs() ? "some outputs were replaced already"
+                                                                               : nullptr;
                                       }},
                                      argc, argv, run);
 }

@@ -12,8 +12,23 @@ namespace bench {
 
 // The temporary files on disk now, by name: the exits that end the process at once (Ctrl+C, a
 // fault in the bench's own code, an exception that cannot unwind) remove them through this list
-// alone, without reaching the run that made them.
+// alone, without reaching the run that made them. A stop comes on a thread of its own, so the
+// list, each replacement and the stop take turns under one lock.
 static std::vector<std::wstring> temporary_files;
+static bool outputs_stopped;  // a stop has discarded them: nothing more is replaced
+static bool output_replaced;  // a target has been replaced by this run
+
+// Made before main, and never deleted: a stop may take it until the process ends.
+static struct OutputsLock {
+    CRITICAL_SECTION section;
+    OutputsLock() { InitializeCriticalSection(&section); }
+} outputs_lock;
+
+// Holds the lock for its scope.
+struct OutputsTurn {
+    OutputsTurn() { EnterCriticalSection(&outputs_lock.section); }
+    ~OutputsTurn() { LeaveCriticalSection(&outputs_lock.section); }
+};
 
 static void forget_temporary(const std::wstring &name)
 {
@@ -50,7 +65,17 @@ bool OutputFile::open(const std::string &target, std::string &reason)
             CloseHandle(file);
             target_ = target;
             temporary_ = toolbox::narrow(name);
-            temporary_files.push_back(name);
+            bool stopped;
+            {
+                OutputsTurn turn;
+                stopped = outputs_stopped;
+                if (!stopped)
+                    temporary_files.push_back(name);
+            }
+            if (stopped) {
+                DeleteFileW(name.c_str());
+                Sleep(INFINITE);  // the stop's thread ends the process, with its own line
+            }
             if (!can_replace(reason)) {
                 discard();
                 return false;
@@ -92,14 +117,22 @@ bool OutputFile::commit(std::string &reason)
 {
     std::wstring temporary = toolbox::widen(temporary_);
     std::string why;  // the line names the output already; Windows' error is all it adds
-    if (!toolbox::flush_to_disk(temporary_, why) || !toolbox::rename_over(temporary_, target_, why)) {
+    bool stopped;
+    {
+        OutputsTurn turn;
+        stopped = outputs_stopped;
+        if (!stopped && toolbox::flush_to_disk(temporary_, why) && toolbox::rename_over(temporary_, target_, why)) {
+            output_replaced = true;
+            forget_temporary(temporary);
+            temporary_.clear();
+            return true;
+        }
         reason = "cannot replace it (" + error_text(GetLastError()) + ")";
-        discard();
-        return false;
     }
-    forget_temporary(temporary);
-    temporary_.clear();
-    return true;
+    if (stopped)
+        Sleep(INFINITE);  // the stop's thread ends the process, with its own line
+    discard();
+    return false;
 }
 
 void OutputFile::discard()
@@ -107,16 +140,20 @@ void OutputFile::discard()
     if (temporary_.empty())
         return;
     std::wstring temporary = toolbox::widen(temporary_);
+    OutputsTurn turn;
     DeleteFileW(temporary.c_str());
     forget_temporary(temporary);
     temporary_.clear();
 }
 
-void discard_open_outputs()
+bool discard_open_outputs()
 {
+    OutputsTurn turn;
+    outputs_stopped = true;
     for (const std::wstring &name : temporary_files)
         DeleteFileW(name.c_str());
     temporary_files.clear();
+    return output_replaced;
 }
 
 }  // namespace bench

@@ -34,7 +34,8 @@ private:
 
 // Removes every temporary file still on disk, by the names the outputs left: for the exits that
 // end the process at once (Ctrl+C, a fault in the bench's own code), which cannot reach the run.
-// A run that ends early discards its own outputs.
-void discard_open_outputs();
+// A run that ends early discards its own outputs. No output is replaced after it, and none is
+// half replaced while it runs; returns whether the run had replaced one already.
+bool discard_open_outputs();
 
 }  // namespace bench
