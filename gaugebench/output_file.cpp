@@ -10,6 +10,8 @@
 
 namespace bench {
 
+using toolbox::error_text;
+
 // The temporary files on disk now, by name: the exits that end the process at once (Ctrl+C, a
 // fault in the bench's own code, an exception that cannot unwind) remove them through this list
 // alone, without reaching the run that made them. A stop comes on a thread of its own, so the
@@ -35,11 +37,6 @@ static void forget_temporary(const std::wstring &name)
     for (size_t i = 0; i < temporary_files.size(); ++i)
         if (temporary_files[i] == name)
             temporary_files.erase(temporary_files.begin() + i--);
-}
-
-static std::string error_text(DWORD code)
-{
-    return "error " + std::to_string(code);
 }
 
 bool OutputFile::open(const std::string &target, std::string &reason)

@@ -15,11 +15,7 @@ namespace gaugeinstall {
 
 using gaugecheck::join_path;
 using gaugecheck::parent_folder;
-
-static std::string error_text(DWORD code)
-{
-    return "error " + std::to_string(code);
-}
+using toolbox::error_text;
 
 static const char ADMINISTRATOR_FIX[] =
     "run it as administrator (right-click gaugeinstall.exe, or the command prompt it runs in, and "

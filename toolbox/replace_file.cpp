@@ -9,11 +9,6 @@
 
 namespace toolbox {
 
-static std::string error_text(DWORD code)
-{
-    return "error " + std::to_string(code);
-}
-
 static std::string folder_of(const std::string &path)
 {
     size_t cut = path.find_last_of("\\/");

@@ -79,6 +79,11 @@ std::string file_name(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string error_text(unsigned long code)
+{
+    return "error " + std::to_string(code);
+}
+
 bool same_text_ignoring_case(const std::string &a, const std::string &b)
 {
     std::wstring wide_a = widen(a), wide_b = widen(b);

@@ -31,6 +31,9 @@ std::wstring full_path_w(const std::string &path);
 // The last part of a path, after its last slash or backslash; the whole of it without one.
 std::string file_name(const std::string &path);
 
+// A Windows error code as the messages quote it: "error 32".
+std::string error_text(unsigned long code);
+
 // Equal as Windows compares file names: ignoring case over all of Unicode, not only ASCII.
 bool same_text_ignoring_case(const std::string &a, const std::string &b);
 

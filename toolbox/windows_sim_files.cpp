@@ -38,7 +38,7 @@ bool WindowsSimFiles::list(const std::string &folder, std::vector<simreading::Fo
         // An empty folder: a drive's root has no "." entry.
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
             return true;
-        reason = "cannot list it (error " + std::to_string(error) + ")";
+        reason = "cannot list it (" + error_text(error) + ")";
         return false;
     }
     do {
