@@ -1,12 +1,12 @@
 // gaugecheck.exe run as a user runs it, on fake simulator folders built here: an empty fs9.exe,
 // the built modules, the stand-in sound libraries (patched where a case needs a different
-// library), generated WAV files and panel.cfg files written here. A complete install is all
-// ok; each planted fault must give exactly its own findings, by check, status and file.
-#include <math.h>
-
+// library), generated WAV files and panel.cfg files written here (check_installs.h). A complete
+// install is all ok; each planted fault must give exactly its own findings, by check, status and
+// file.
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "check_installs.h"
 #include "files_and_programs.h"
 #include "media_files.h"
 #include "test_support.h"
@@ -18,154 +18,6 @@ using nlohmann::json;
 namespace {
 
 std::wstring wide(const std::string &path) { return toolbox::widen(path); }
-
-// Half a second of a 440 Hz tone, 16-bit PCM mono.
-std::vector<uint8_t> pcm_wave()
-{
-    std::vector<uint8_t> data;
-    for (int i = 0; i < 11025; ++i)
-        put_le(data, (uint16_t)(int16_t)(8000 * sin(i * 440.0 * 6.2831853 / 22050)), 2);
-    return plain(wave_format(1, 1, 22050, 16), data);
-}
-
-// IMA ADPCM, 256-byte blocks of 505 samples: each block a zero predictor and step, then nibbles.
-std::vector<uint8_t> adpcm_wave()
-{
-    std::vector<uint8_t> data;
-    for (int block = 0; block < 20; ++block) {
-        data.insert(data.end(), {0, 0, 0, 0});
-        data.insert(data.end(), 252, 0x17);
-    }
-    std::vector<uint8_t> format = wave_format(0x11, 1, 22050, 4, 22050 * 256 / 505, 256), fact;
-    put_le(format, 2, 2), put_le(format, 505, 2);  // cbSize, then the samples a block
-    put_le(fact, 20 * 505, 4);
-    return riff({{"fmt ", format}, {"fact", fact}, {"data", data}});
-}
-
-// MPEG layer-3 format whose data holds no frame at all: the system's codec opens for the
-// format and then finds nothing in the bytes to decode.
-std::vector<uint8_t> undecodable_mp3_wave()
-{
-    std::vector<uint8_t> format = wave_format(0x55, 1, 44100, 0, 16000, 1);
-    put_le(format, 12, 2), put_le(format, 1, 2), put_le(format, 2, 4);  // cbSize, MPEG, no padding
-    put_le(format, 417, 2), put_le(format, 1, 2), put_le(format, 1393, 2);  // block, frames a block, delay
-    return plain(format, std::vector<uint8_t>(417 * 20, 0));
-}
-
-// Replaces every copy of `from` by `to` (same length); the count of copies replaced.
-int replace_bytes(std::string &bytes, const std::string &from, const std::string &to)
-{
-    int count = 0;
-    for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), from.begin(), from.end())) != bytes.end(); ++count)
-        at = std::copy(to.begin(), to.end(), at);
-    return count;
-}
-
-std::string utf16(const char *text)
-{
-    std::string bytes;
-    for (; *text; ++text)
-        bytes += {*text, 0};
-    return bytes;
-}
-
-// A stand-in variant turned into what a third party's library looks like: without the
-// journal export and without the version record's "stand-in" (both renamed in place).
-std::string third_party_library(const char *variant)
-{
-    std::string bytes = read_file(exe_folder() + "sound\\" + variant + "\\GaugeSound.dll");
-    const char journal[] = "GaugeSoundJournal", renamed[] = "GaugeSoundLogbook";
-    EXPECT_GE(replace_bytes(bytes, {journal, journal + 17}, {renamed, renamed + 17}), 1) << variant;
-    EXPECT_GE(replace_bytes(bytes, utf16("stand-in"), utf16("standard")), 1) << variant;
-    return bytes;
-}
-
-// The machine field and the optional header's magic of an x86-64 library.
-std::string as_64bit(std::string bytes)
-{
-    uint32_t pe;
-    memcpy(&pe, &bytes[60], 4);
-    bytes[pe + 4] = 0x64, bytes[pe + 5] = (char)0x86;
-    bytes[pe + 24] = 0x0B, bytes[pe + 25] = 0x02;
-    return bytes;
-}
-
-const char GOOD_PANEL[] =
-    "// the Good aircraft\n[Window Titles]\nWindow00=Main Panel\nWindow01=GPS\n\n"
-    "[Window00]\ngauge00=Cessna!Airspeed, 10, 10\ngauge01=VQT7_Boomcue!VQT7_Boomcue, 10, 60, 40, 40\n"
-    "gauge02=vqt7_drag_drone!VQT7_DRAG_DRONE, 0, 0, 1, 1 ; out of sight\n\n"
-    "[Window01]\ngauge00=GPS!GPS_500, 0, 0\n\n[Vcockpit01]\ngauge00=VQT7_Boomcue!VQT7_Boomcue, 10, 10\n";
-const char GOOD_CFG[] = "sim\\Aircraft\\Good\\panel\\panel.cfg";
-
-// One fake install under `root`: `sim` the simulator's folder, `system` what gaugecheck is told
-// is the system folder. Paths in cases are relative to `root`.
-struct Install {
-    std::string root;
-    std::string at(const std::string &relative) const { return root + "\\" + relative; }
-    void put(const std::string &relative, const std::vector<uint8_t> &bytes) const
-    {
-        ASSERT_TRUE(write_file(at(relative), bytes));
-    }
-    void put(const std::string &relative, const std::string &bytes) const { ASSERT_TRUE(write_file(at(relative), bytes)); }
-    void text(const std::string &relative, const std::string &content) const { put(relative, content); }
-    void remove(const std::string &relative) const { DeleteFileW(wide(at(relative)).c_str()); }
-    // Where Windows' VirtualStore (the test's "store" folder) keeps its copy of a file of the
-    // install: the store, then the file's full path without its drive. A relative path of
-    // "@store\\..." in a case names such a copy.
-    std::string store_copy(const std::string &relative) const { return at("store") + at(relative).substr(2); }
-    std::string where(const std::string &relative) const
-    {
-        return relative.rfind("@store\\", 0) == 0 ? store_copy(relative.substr(7)) : at(relative);
-    }
-    void panel(const std::string &from, const std::string &to) const
-    {
-        std::string cfg = GOOD_PANEL;
-        cfg.replace(cfg.find(from), from.size(), to);
-        text(GOOD_CFG, cfg);
-    }
-};
-
-void build_good_install(const Install &install)
-{
-    install.text("sim\\fs9.exe", "");
-    for (const char *module : MODULE_FILES)
-        install.put(std::string("sim\\Gauges\\") + module, read_file(module_path(module)));
-    install.put("sim\\GaugeSound.dll", third_party_library("full"));
-    install.put("sim\\sound\\QX\\Supersonic.wav", pcm_wave());
-    install.put("sim\\sound\\QX\\Speed_Brake.wav", pcm_wave());
-    install.text(GOOD_CFG, GOOD_PANEL);
-    install.text("sim\\Aircraft\\Other\\panel\\panel.cfg", "[Window00]\ngauge00=Cessna!Clock, 0, 0\n");
-    make_folders(install.at("system"));
-}
-
-struct CheckRun : ProgramRun {
-    std::vector<json> records;
-};
-
-// Runs gaugecheck.exe on the install under `root`, told that `root`\system is the system
-// folder; its output stays beside the install. Each line of its output must be a JSON record.
-CheckRun run_gaugecheck(const std::string &root, const std::string &arguments)
-{
-    SetEnvironmentVariableW(L"GAUGECHECK_SYSTEM_DIRS", wide(root + "\\system").c_str());
-    SetEnvironmentVariableW(L"GAUGECHECK_VIRTUAL_STORE", wide(root + "\\store").c_str());
-    CheckRun run{run_program("gaugecheck.exe", arguments, root + "\\gaugecheck")};
-    if (run.timed_out)
-        ADD_FAILURE() << "gaugecheck.exe hangs";
-    run.records = json_lines(run.out);
-    return run;
-}
-
-// Each case's install stays in the build folder until the next run, for bin/gaugecheck to show:
-//   bin/gaugecheck build/gaugecheck-installs/WrongGaugeName/sim
-std::string install_root(const std::string &name)
-{
-    std::wstring relative = wide(exe_folder() + "..\\gaugecheck-installs\\" + name);
-    wchar_t full[MAX_PATH];
-    GetFullPathNameW(relative.c_str(), MAX_PATH, full, 0);
-    std::string root = toolbox::narrow(full);
-    remove_tree(root);
-    return root;
-}
 
 struct Expected {
     const char *check, *status;
