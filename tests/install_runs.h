@@ -10,6 +10,7 @@
 
 #include "files_and_programs.h"
 #include "test_support.h"
+#include "toolbox.h"
 
 namespace test_support {
 
@@ -18,6 +19,10 @@ struct Sim {
     std::string at(const std::string &relative) const { return root + "\\" + relative; }
     void text(const std::string &relative, const std::string &bytes) const { ASSERT_TRUE(write_file(at(relative), bytes)); }
     std::string bytes(const std::string &relative) const { return read_file(at(relative)); }
+    bool absent(const std::string &relative) const
+    {
+        return GetFileAttributesW(toolbox::widen(at(relative)).c_str()) == INVALID_FILE_ATTRIBUTES;
+    }
 };
 
 // A fresh simulator folder for the case, left in the build folder for bin/gaugeinstall to try:

@@ -40,8 +40,8 @@ TEST(GaugeInstall, InstallAndUninstallLeaveTheUsersOwnFilesOfOurNames)
     EXPECT_EQ(sim.bytes("sim\\Aircraft\\Skylane\\panel\\panel.cfg"), SKYLANE);
     EXPECT_TRUE(sim.bytes("sim\\Gauges\\VQT7_Boomcue.gau") == module) << "the unknown module, kept:\n" << run.out;
     EXPECT_TRUE(sim.bytes("sim\\sound\\QX\\Speed_Brake.wav") == sound) << "the user's sound, kept:\n" << run.out;
-    EXPECT_TRUE(sim.bytes("sim\\Gauges\\VQT7_Drag_Drone.gau").empty()) << "the release's own module goes";
-    EXPECT_TRUE(sim.bytes("sim\\sound\\QX\\Supersonic.wav").empty()) << "the release's own sound goes";
+    EXPECT_TRUE(sim.absent("sim\\Gauges\\VQT7_Drag_Drone.gau")) << "the release's own module goes";
+    EXPECT_TRUE(sim.absent("sim\\sound\\QX\\Supersonic.wav")) << "the release's own sound goes";
 }
 
 TEST(GaugeInstall, UninstallFromOneAircraftKeepsWhatAnotherStillUses)
@@ -64,7 +64,7 @@ TEST(GaugeInstall, UninstallFromOneAircraftKeepsWhatAnotherStillUses)
 
     ASSERT_EQ(run_gaugeinstall(sim, "--uninstall " + quote(sim.at("sim"))).exit_code, 0u);
     for (const char *file : {"Gauges\\VQT7_Boomcue.gau", "Gauges\\VQT7_Drag_Drone.gau", "sound\\QX\\Supersonic.wav", "sound\\QX\\Speed_Brake.wav"})
-        EXPECT_EQ(GetFileAttributesW(wide(sim.at("sim\\" + std::string(file))).c_str()), INVALID_FILE_ATTRIBUTES) << file;
+        EXPECT_TRUE(sim.absent("sim\\" + std::string(file))) << file;
     EXPECT_EQ(sim.bytes("sim\\Aircraft\\Cub\\panel\\panel.cfg"), "[Window00]\ngauge00=Cub!Clock,0,0\n");
 
     // The user changes the panel since; a new install keeps the first backup as it is.
