@@ -63,7 +63,9 @@ private:
     SoundTracker sounds_;
     Image snapshot_;
     bool snapshot_taken_ = false;
-    uint32_t unprovided_before_ = 0;  // the host's count of unprovided services called before the run
+    // The variables the gauges read and what they called that the host lacks; no fetch log, which
+    // nothing in a run reads.
+    panel_host::HostState host_{false};
 };
 
 }  // namespace bench

@@ -109,8 +109,8 @@ TimelineEvent Runner::event(EventKind kind, const GaugeRun *gauge)
 // service and went on has still called it.
 int Runner::after_call(const GaugeRun *gauge, CallPhase phase, const panel_host::CallRecord *record)
 {
-    if (panel_host::unprovided_calls() != unprovided_before_)
-        return end_in_gauge(gauge, phase, EXIT_UNPROVIDED, unprovided_text(panel_host::last_unprovided_service()));
+    if (host_.unprovided_calls)
+        return end_in_gauge(gauge, phase, EXIT_UNPROVIDED, unprovided_text(host_.last_unprovided_offset));
     if (record && record->faulted())
         return end_in_gauge(gauge, phase, EXIT_GAUGE_CRASHED, crash_text(*record));
     // The thunk put the bench's own registers back, but the simulator would have run on with
@@ -263,6 +263,7 @@ int Runner::run_cycles()
 
 int Runner::run()
 {
+    panel_host::HostScope host(host_);
     if (options_.print_demo) {
         std::string demo = demo_scenario(true);
         if (fwrite(demo.data(), 1, demo.size(), out_) != demo.size() || fflush(out_) != 0)
@@ -292,7 +293,6 @@ int Runner::run()
     if (!panel_host::use_sound_library("full"))
         return error(EXIT_RUN_ERROR, "the stand-in GaugeSound library is missing (sound\\full beside gaugebench.exe)");
 
-    unprovided_before_ = panel_host::unprovided_calls();
     std::string message;
     int code = load_modules(options_.modules, panel_, message);
     if (!code)

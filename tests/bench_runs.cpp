@@ -2,6 +2,11 @@
 // temporary folder, and the bench's output in files there.
 #include "bench_runs.h"
 
+#include <psapi.h>
+
+#include <algorithm>
+#include <atomic>
+
 #include "files_and_programs.h"
 #include "toolbox.h"
 
@@ -50,6 +55,49 @@ ProgramRun run_gaugebench(const std::string &arguments, HANDLE stdout_handle)
 std::string both_modules()
 {
     return quote(module_path(BOOMCUE_FILE)) + " " + quote(module_path(DRAGDRONE_FILE));
+}
+
+namespace {
+
+struct MemorySampler {
+    std::atomic<bool> done{false};
+    SIZE_T committed_most = 0, working_most = 0;
+    void sample()
+    {
+        PROCESS_MEMORY_COUNTERS now = {sizeof now};
+        GetProcessMemoryInfo(GetCurrentProcess(), &now, sizeof now);
+        committed_most = std::max(committed_most, now.PagefileUsage);
+        working_most = std::max(working_most, now.WorkingSetSize);
+    }
+};
+
+DWORD WINAPI sample_memory(void *sampler_)
+{
+    MemorySampler &sampler = *(MemorySampler *)sampler_;
+    while (!sampler.done) {
+        sampler.sample();
+        Sleep(1);
+    }
+    return 0;
+}
+
+}  // namespace
+
+MemoryGrowth memory_growth_of(const std::function<void()> &job)
+{
+    MemorySampler sampler;
+    sampler.sample();
+    const SIZE_T committed_before = sampler.committed_most, working_before = sampler.working_most;
+    HANDLE thread = CreateThread(0, 0, sample_memory, &sampler, 0, 0);
+    EXPECT_NE(thread, (HANDLE)0);
+    job();
+    sampler.done = true;
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    sampler.sample();
+    return {sampler.committed_most - committed_before, sampler.working_most - working_before};
 }
 
 }  // namespace test_support

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,13 @@ std::string test_folder();
 ProgramRun run_gaugebench(const std::string &arguments, HANDLE stdout_handle = 0);
 // Both built modules, quoted, for a command line.
 std::string both_modules();
+
+// The most this process's memory grew above where it stood when `job` started, while it ran,
+// sampled every millisecond from another thread: committed (private) bytes and working set.
+// Measured from the job's own start, unlike the process's peak, which an earlier test may have set.
+struct MemoryGrowth {
+    SIZE_T committed = 0, working = 0;
+};
+MemoryGrowth memory_growth_of(const std::function<void()> &job);
 
 }  // namespace test_support

@@ -1,8 +1,8 @@
 // gaugebench's outputs (--snapshot, --audio, --report and the timeline) as a user meets them:
 // earlier files survive a failed run byte for byte, a target taken during the run is named and
 // nothing is replaced, a timeline that cannot be written is one line, and a snapshot time past
-// the end says the time used. One run in this process, to see its temporaries at the moment the
-// run ends.
+// the end says the time used. Runs in this process, to see its temporaries at the moment the
+// run ends and what memory a run holds.
 #include <algorithm>
 
 #include "bench_runs.h"
@@ -166,6 +166,37 @@ TEST(BenchOutputs, ARunEndedInAGaugesCallRemovesItsTemporariesItself)
     fclose(err);
     EXPECT_NE(read_file(dir + "run.err").find("Rogue_Service"), std::string::npos) << read_file(dir + "run.err");
     EXPECT_EQ(files_in(dir, "ended"), std::vector<std::string>()) << "no output written";
+}
+
+// A plain run holds what it holds in its first minute for an hour: nothing it keeps grows with
+// the cycles. Ten minutes against one, 16 instances of each module and the variables changing,
+// measured from each run's own start after a first run has loaded what stays loaded.
+TEST(BenchOutputs, MemoryStaysFlatAsTheRunGrowsLonger)
+{
+    std::string dir = test_folder();
+    auto run_for = [&](int seconds) {
+        std::string scenario = dir + "run" + std::to_string(seconds) + ".txt";
+        EXPECT_TRUE(write_file(scenario, "instances VQT7_Boomcue 16\ninstances VQT7_Drag_Drone 16\nat 0 870=0x1800\n"
+                                         "at 10 870=0x2400 61=150 326=9000\nat 30 870=0x2405 326=100\nat 50 326=9000\n"
+                                         "end " + std::to_string(seconds) + "\n"));
+        bench::Options options;
+        std::string message;
+        EXPECT_TRUE(bench::parse_options({"--scenario", scenario, module_path(BOOMCUE_FILE), module_path(DRAGDRONE_FILE)},
+                                         options, message))
+            << message;
+        FILE *out = _wfopen(toolbox::widen(scenario + ".out").c_str(), L"w");
+        EXPECT_TRUE(out);
+        MemoryGrowth growth = memory_growth_of([&] { EXPECT_EQ(bench::Runner(options, out, stderr).run(), bench::EXIT_OK); });
+        fclose(out);
+        return growth;
+    };
+    run_for(60);
+    MemoryGrowth minute = run_for(60), ten_minutes = run_for(600);
+    const SIZE_T slack = 2 << 20;  // the heap's own rounding, a timeline buffer
+    EXPECT_LT(ten_minutes.committed, minute.committed + slack)
+        << "committed: " << minute.committed << " bytes more for a minute, " << ten_minutes.committed << " for ten";
+    EXPECT_LT(ten_minutes.working, minute.working + slack)
+        << "in use: " << minute.working << " bytes more for a minute, " << ten_minutes.working << " for ten";
 }
 
 TEST(BenchOutputs, TimelineThatCannotBeWrittenIsExitOneWithOneLine)

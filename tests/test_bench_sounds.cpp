@@ -3,16 +3,15 @@
 // a cue, and the output shows where it sounds and at what pitch, or which warning it got.
 #include <math.h>
 
-#include <atomic>
 #include <functional>
 
+#include "bench_runs.h"
 #include "files_and_programs.h"
 #include "media_files.h"
 #include "test_support.h"  // windows.h, which the headers below need first
 #include "mixer.h"
 #include <mmreg.h>
 #include <msacm.h>
-#include <psapi.h>
 #include <winioctl.h>
 
 using namespace test_support;
@@ -248,31 +247,6 @@ TEST(BenchSounds, EveryFormatPlaysAndEveryBrokenFileWarns)
     }
 }
 
-// The process's memory while a job runs, sampled every millisecond: the most it held above
-// what it held before, both in private bytes (committed) and in its working set. Measured
-// from this run's own start, unlike the process's peak, which an earlier test may have set.
-struct MemoryGrowth {
-    std::atomic<bool> done{false};
-    SIZE_T private_before = 0, working_before = 0, private_most = 0, working_most = 0;
-    void sample()
-    {
-        PROCESS_MEMORY_COUNTERS now = {sizeof now};
-        GetProcessMemoryInfo(GetCurrentProcess(), &now, sizeof now);
-        private_most = std::max(private_most, now.PagefileUsage);
-        working_most = std::max(working_most, now.WorkingSetSize);
-    }
-};
-
-DWORD WINAPI sample_memory(void *growth_)
-{
-    MemoryGrowth &growth = *(MemoryGrowth *)growth_;
-    while (!growth.done) {
-        growth.sample();
-        Sleep(1);
-    }
-    return 0;
-}
-
 // A 1.5 GB file (sparse where the file system can: the tone, then nothing written) looped for
 // 13 s costs what 13 s of it costs: the render reads no more and holds no more, where reading
 // it whole ran out of memory.
@@ -296,16 +270,10 @@ TEST(BenchSounds, HugeFilePlaysOnlyWhatTheRunPlays)
                 SetEndOfFile(file);
     CloseHandle(file);
     ASSERT_TRUE(made);
-    MemoryGrowth growth;
-    growth.sample();
-    growth.private_before = growth.private_most, growth.working_before = growth.working_most;
-    HANDLE sampler = CreateThread(0, 0, sample_memory, &growth, 0, 0);
     std::vector<float> out;
     std::vector<std::string> warnings;
-    ::testing::AssertionResult rendered = render({{"huge.wav", 0.0, true, 13.0}}, 13.0, out, warnings);
-    growth.done = true;
-    WaitForSingleObject(sampler, INFINITE);
-    CloseHandle(sampler);
+    ::testing::AssertionResult rendered = ::testing::AssertionSuccess();
+    MemoryGrowth growth = memory_growth_of([&] { rendered = render({{"huge.wav", 0.0, true, 13.0}}, 13.0, out, warnings); });
     DeleteFileA(path.c_str());
     ASSERT_TRUE(rendered);
     EXPECT_TRUE(warnings.empty()) << warnings[0];
@@ -313,8 +281,8 @@ TEST(BenchSounds, HugeFilePlaysOnlyWhatTheRunPlays)
     EXPECT_NEAR(pitch(out, 0.05, TONE_SECONDS - 0.05), TONE_HZ, TONE_HZ * 0.03);
     EXPECT_EQ(peak(out, TONE_SECONDS + 0.01, 13.0), 0) << "then the file's silence";
     // The 13 s output itself is 1.1 MB of floats, and the sampler's own thread a stack.
-    EXPECT_LT(growth.private_most - growth.private_before, (SIZE_T)(64 << 20)) << "at most 64 MB more committed";
-    EXPECT_LT(growth.working_most - growth.working_before, (SIZE_T)(64 << 20)) << "at most 64 MB more in use";
+    EXPECT_LT(growth.committed, (SIZE_T)(64 << 20)) << "at most 64 MB more committed";
+    EXPECT_LT(growth.working, (SIZE_T)(64 << 20)) << "at most 64 MB more in use";
 }
 
 // A one-shot is cut where terminate or the unload silenced it; a loop starts over from its

@@ -133,9 +133,6 @@ extern "C" EXCEPTION_DISPOSITION __cdecl panel_host_thunk_fault(EXCEPTION_RECORD
     return ExceptionContinueExecution;
 }
 
-static uint32_t broken_call_count;
-static CallRecord last_broken;
-
 // For callers that do not look at the record: a call that did not return ends the process, as
 // the exception would have.
 [[noreturn]] static void end_process_after(const CallRecord &record)
@@ -171,8 +168,9 @@ double call_routine(const void *routine, const uint32_t *args, uint32_t count, u
     if (result.faulted() && !record)
         end_process_after(result);
     if (!result.faulted() && !result.kept()) {
-        ++broken_call_count;
-        last_broken = result;
+        HostState &state = current_host_state();
+        ++state.broken_calls;
+        state.last_broken = result;
     }
     if (record)
         *record = result;
@@ -181,12 +179,12 @@ double call_routine(const void *routine, const uint32_t *args, uint32_t count, u
 
 uint32_t broken_calls()
 {
-    return broken_call_count;
+    return current_host_state().broken_calls;
 }
 
 CallRecord last_broken_call()
 {
-    return last_broken;
+    return current_host_state().last_broken;
 }
 
 void call_gauge_at(GAUGEHDR *gauge, int32_t service_id, uint32_t extra, uint32_t stack_mod16, CallRecord *record)

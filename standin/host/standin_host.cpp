@@ -11,12 +11,24 @@
 
 namespace panel_host {
 
-static std::map<uint32_t, uint64_t> var_values;
-static std::vector<Fetch> fetch_log;
-// The tests read the log a few cycles at a time and clear it; a long bench run, which never reads
-// it, must not grow with it.
-static const size_t FETCH_LOG_LIMIT = 1u << 16;
-static uint32_t unprovided_call_count, last_unprovided_offset;
+// The process's own state keeps the fetch log: the tests read it a few cycles at a time.
+static HostState process_state(true);
+static HostState *current_state = &process_state;
+
+HostState &current_host_state()
+{
+    return *current_state;
+}
+
+HostScope::HostScope(HostState &state) : before_(current_state)
+{
+    current_state = &state;
+}
+
+HostScope::~HostScope()
+{
+    current_state = before_;
+}
 
 using namespace host_contract;
 
@@ -24,19 +36,20 @@ using namespace host_contract;
 // the modules' own record types, so that a slip in those types is not shared by the host.
 void HOST_CONTRACT_HOST_CALL fetch_var(void *var)
 {
+    HostState &state = *current_state;
     uint32_t token = read_at<uint32_t>(var, MODULE_VAR_TOKEN_AT);
-    if (fetch_log.size() < FETCH_LOG_LIMIT)
-        fetch_log.push_back({token, (MODULE_VAR *)var});
-    auto found = var_values.find(token);
-    write_at<uint64_t>(var, MODULE_VAR_VALUE_AT, found == var_values.end() ? 0 : found->second);
+    if (state.log_fetches && state.fetch_log.size() < FETCH_LOG_LIMIT)
+        state.fetch_log.push_back({token, (MODULE_VAR *)var});
+    auto found = state.vars.find(token);
+    write_at<uint64_t>(var, MODULE_VAR_VALUE_AT, found == state.vars.end() ? 0 : found->second);
 }
 
 // Noted before the exception is raised, so that a gauge which catches it and goes on is still
 // seen to have called the service.
 static void raise_unprovided(uint32_t byte_offset)
 {
-    ++unprovided_call_count;
-    last_unprovided_offset = byte_offset;
+    ++current_state->unprovided_calls;
+    current_state->last_unprovided_offset = byte_offset;
     ULONG_PTR detail = byte_offset;
     RaiseException(UNPROVIDED_SERVICE_EXCEPTION, 0, 1, &detail);
 }
@@ -75,39 +88,39 @@ PANELS *panels()
 
 uint32_t unprovided_calls()
 {
-    return unprovided_call_count;
+    return current_state->unprovided_calls;
 }
 
 uint32_t last_unprovided_service()
 {
-    return last_unprovided_offset;
+    return current_state->last_unprovided_offset;
 }
 
 void set_var(uint32_t token, double value)
 {
     uint64_t bits;
     memcpy(&bits, &value, sizeof bits);
-    var_values[token] = bits;
+    current_state->vars[token] = bits;
 }
 
 void set_var_bits(uint32_t token, uint64_t bits)
 {
-    var_values[token] = bits;
+    current_state->vars[token] = bits;
 }
 
 void clear_vars()
 {
-    var_values.clear();
+    current_state->vars.clear();
 }
 
 const std::vector<Fetch> &fetches()
 {
-    return fetch_log;
+    return current_state->fetch_log;
 }
 
 void clear_fetches()
 {
-    fetch_log.clear();
+    current_state->fetch_log.clear();
 }
 
 // The loader has checked the tree, so it lies inside the module and is of bounded size.

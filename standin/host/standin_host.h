@@ -8,6 +8,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -94,7 +95,8 @@ void kill(Instance &instance);
 // the text back. `record` as for call_gauge.
 double update_string(Instance &instance, StringElement &string, CallRecord *record = 0);
 
-// Panel variables: what the variable fetch returns, by token. Unset tokens read 0.
+// Panel variables: what the variable fetch returns, by token, in the current host state. Unset
+// tokens read 0.
 void set_var(uint32_t token, double value);
 void set_var_bits(uint32_t token, uint64_t bits);
 void clear_vars();
@@ -102,12 +104,12 @@ void clear_vars();
 // The host's variable fetch, as a module calls it through the service table.
 void HOST_CONTRACT_HOST_CALL fetch_var(void *module_var);
 
-// Every variable fetch since the last clear, in order, with the record it filled: the first
-// 65536 of them, so that a run that never clears the log holds its memory flat.
+// A variable fetch and the record it filled.
 struct Fetch {
     uint32_t token;
     MODULE_VAR *record;
 };
+// Every variable fetch since the last clear, in order, where the current state keeps a log.
 const std::vector<Fetch> &fetches();
 void clear_fetches();
 
@@ -119,7 +121,7 @@ PANELS *panels();
 // one parameter, and the thunk ends the gauge's call there (call_routine). The customer bit set:
 // no system exception has it.
 constexpr uint32_t UNPROVIDED_SERVICE_EXCEPTION = 0xE0485356;
-// Unprovided services called since the process started, through any path (a module's entry
+// Unprovided services called in the current host state, through any path (a module's entry
 // point too, where the loader swallows the exception), and the byte offset of the last one.
 uint32_t unprovided_calls();
 uint32_t last_unprovided_service();
@@ -165,9 +167,40 @@ struct CallRecord {
 double call_routine(const void *routine, const uint32_t *args, uint32_t count, uint32_t stack_mod16,
                     bool fpu_result, CallRecord *record = 0);
 // Calls into gauge code, through any host path, that returned with a callee-saved register or
-// the stack pointer broken since the process started; the last such call's record.
+// the stack pointer broken, in the current host state; the last such call's record.
 uint32_t broken_calls();
 CallRecord last_broken_call();
+
+// What the host holds for its gauges: the panel variables, the fetch log, the counts of
+// unprovided services and broken calls. A module calls the host's services with no context of
+// its own, so one state is current in the process at a time: the one a HostScope put in place,
+// else the process's own, which keeps a fetch log for the tests that read it. A run owns its
+// state, so it starts from nothing and keeps nothing it does not read.
+constexpr size_t FETCH_LOG_LIMIT = 1u << 16;  // fetches kept since the last clear
+struct HostState {
+    explicit HostState(bool log_fetches) : log_fetches(log_fetches) {}
+    std::map<uint32_t, uint64_t> vars;  // the value's bits, by token
+    bool log_fetches;
+    std::vector<Fetch> fetch_log;  // only with log_fetches; the first FETCH_LOG_LIMIT
+    uint32_t unprovided_calls = 0;
+    uint32_t last_unprovided_offset = 0;
+    uint32_t broken_calls = 0;
+    CallRecord last_broken = {};
+};
+HostState &current_host_state();
+
+// Makes `state` current for the scope's life, then puts back the one it replaced.
+class HostScope {
+public:
+    explicit HostScope(HostState &state);
+    ~HostScope();
+    HostScope(const HostScope &) = delete;
+    HostScope &operator=(const HostScope &) = delete;
+
+private:
+    HostState *before_;
+};
+
 // The gauge callback and a string element's update routine through the thunk.
 void call_gauge_at(GAUGEHDR *gauge, int32_t service_id, uint32_t extra, uint32_t stack_mod16, CallRecord *record = 0);
 double call_string_at(ELEMENT_STRING *element, uint32_t stack_mod16, CallRecord *record = 0);
