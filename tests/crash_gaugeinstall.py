@@ -5,6 +5,12 @@ panel.cfg must be there with its bytes from before the run or from after it, nev
 rerun of the same command must then give the uninterrupted run's tree, byte for byte, and leave
 no temporary file of ours.
 
+Half the kills are spread over the whole run. The other half land while the files are being put
+in place, a few hundredths of a second at the end that uniform kills would seldom hit: each of
+those runs is watched until its first panel.cfg changes, and killed at a point of the span that
+the uninterrupted run took from its first panel.cfg to its last. Some of those kills must find
+some panel.cfg files changed and others not, or the test has not tried what it is for.
+
   crash_gaugeinstall.py [--wine WINE] --exe gaugeinstall.exe --work FOLDER [--kills N]
 """
 import argparse
@@ -85,8 +91,45 @@ class Runner:
             return "exited %d: %s" % (code, log.read().decode(errors="replace").strip()[-300:])
 
 
-def kill_at(runner, arguments, delay):
+def identities(paths):
+    """Each file's inode: a file put in place by a rename is a new one."""
+    found = {}
+    for path in paths:
+        try:
+            found[path] = os.stat(path).st_ino
+        except FileNotFoundError:
+            found[path] = None
+    return found
+
+
+def watch_swaps(runner, arguments, paths):
+    """Runs it uninterrupted, watching `paths`: the seconds from its start to the first and to
+    the last of them replaced, and the first one replaced; else why not, as a text."""
+    before = identities(paths)
+    started = time.monotonic()
     process = runner.start(arguments)
+    replaced = {}
+    while process.poll() is None:
+        now = time.monotonic() - started
+        for path, identity in identities(paths).items():
+            if path not in replaced and identity != before[path]:
+                replaced[path] = now
+    if process.wait() != 0:
+        with open(runner.log, "rb") as log:
+            return "exited %d: %s" % (process.returncode, log.read().decode(errors="replace").strip()[-300:])
+    if not replaced:
+        return "replaced no panel.cfg"
+    first = min(replaced, key=replaced.get)
+    return replaced[first], max(replaced.values()), first
+
+
+def kill_at(runner, arguments, delay, after_replaced=None):
+    """Kills the run `delay` seconds after its start or, given a file, after that file is replaced."""
+    anchor = identities([after_replaced]) if after_replaced else None
+    process = runner.start(arguments)
+    if after_replaced:
+        while process.poll() is None and identities([after_replaced]) == anchor:
+            pass
     time.sleep(delay)
     try:
         os.killpg(process.pid, signal.SIGKILL)
@@ -99,44 +142,56 @@ def panels(files):
     return {path: data for path, data in files.items() if path.lower().endswith(os.path.join("panel", "panel.cfg"))}
 
 
-def round_of(name, runner, root, arguments, start_files, end_files, duration, kills, figures):
-    """Kills the run of `arguments` at `kills` instants spread over `duration`, each from a
-    fresh copy of `start_files`; returns the failures."""
+def put_tree(sim, files):
+    shutil.rmtree(sim)
+    for path, data in files.items():
+        os.makedirs(os.path.dirname(os.path.join(sim, path)), exist_ok=True)
+        with open(os.path.join(sim, path), "wb") as file:
+            file.write(data)
+
+
+def round_of(name, runner, root, arguments, start_files, end_files, timing, kills, figures):
+    """Kills the run of `arguments` at `kills` instants, each from a fresh copy of
+    `start_files`: half spread over its whole length, half over the span in which it replaces
+    the panel files (`timing`: its length, and watch_swaps' figures); returns the failures."""
     failures = []
     sim = os.path.join(root, "sim")
+    duration, (first_swap, last_swap, first_panel) = timing
     for k in range(kills):
-        shutil.rmtree(sim)
-        for path, data in start_files.items():
-            os.makedirs(os.path.dirname(os.path.join(sim, path)), exist_ok=True)
-            with open(os.path.join(sim, path), "wb") as file:
-                file.write(data)
-        delay = duration * (k + 0.5) / kills
-        kill_at(runner, arguments, delay)
+        put_tree(sim, start_files)
+        if k % 2 == 0:
+            delay = duration * (k + 1) / (kills + 1)
+            where = "%.3f s after its start" % delay
+            kill_at(runner, arguments, delay)
+        else:
+            delay = (last_swap - first_swap) * k / kills
+            where = "%.3f s after its first panel.cfg" % delay
+            kill_at(runner, arguments, delay, os.path.join(sim, first_panel))
         now = tree(sim)
         changed = 0
         for path, before in panels(start_files).items():
             after = end_files.get(path)
             if path not in now:
-                failures.append("%s, kill at %.2f s: %s is missing" % (name, delay, path))
+                failures.append("%s, kill %s: %s is missing" % (name, where, path))
             elif now[path] == after and after != before:
                 changed += 1
             elif now[path] != before:
-                failures.append("%s, kill at %.2f s: %s holds neither its old bytes nor its new ones" % (name, delay, path))
+                failures.append("%s, kill %s: %s holds neither its old bytes nor its new ones" % (name, where, path))
         figures["kills"] += 1
         figures["inside the swaps"] += 0 < changed < len(panels(start_files))
         trouble = runner.run(arguments)
         if trouble:
-            failures.append("%s, kill at %.2f s: the rerun %s" % (name, delay, trouble))
+            failures.append("%s, kill %s: the rerun %s" % (name, where, trouble))
             continue
         again = tree(sim)
         left = [path for path in again if TEMPORARY.match(os.path.basename(path))]
         figures["temporaries after the rerun"] += len(left)
         if left:
-            failures.append("%s, kill at %.2f s: the rerun left %s" % (name, delay, ", ".join(left[:3])))
+            failures.append("%s, kill %s: the rerun left %s" % (name, where, ", ".join(left[:3])))
         if again != end_files:
             differ = sorted(set(again) ^ set(end_files)) or [p for p in again if again[p] != end_files[p]]
-            failures.append("%s, kill at %.2f s: the rerun's tree differs from an uninterrupted run's: %s"
-                            % (name, delay, ", ".join(differ[:3])))
+            failures.append("%s, kill %s: the rerun's tree differs from an uninterrupted run's: %s"
+                            % (name, where, ", ".join(differ[:3])))
     return failures
 
 
@@ -155,25 +210,30 @@ def main():
     uninstall = ["--uninstall", windows_path(sim)]
 
     original = tree(sim)
-    started = time.monotonic()
-    trouble = runner.run(install)
-    install_time = time.monotonic() - started
-    installed = tree(sim)
-    started = time.monotonic()
-    trouble = trouble or runner.run(uninstall)
-    uninstall_time = time.monotonic() - started
-    if trouble:
-        sys.exit("the uninterrupted run " + trouble)
+    panel_paths = [os.path.join(sim, path) for path in panels(original)]
+    timings = []
+    for arguments in (install, uninstall):
+        started = time.monotonic()
+        swaps = watch_swaps(runner, arguments, panel_paths)
+        if isinstance(swaps, str):
+            sys.exit("the uninterrupted run of gaugeinstall %s %s" % (arguments[0], swaps))
+        first_swap, last_swap, first_panel = swaps
+        timings.append((time.monotonic() - started, (first_swap, last_swap, os.path.relpath(first_panel, sim))))
+        if arguments is install:
+            installed = tree(sim)
     uninstalled = tree(sim)
 
     figures = {"kills": 0, "inside the swaps": 0, "temporaries after the rerun": 0}
-    failures = round_of("install", runner, root, install, original, installed, install_time, options.kills, figures)
-    failures += round_of("uninstall", runner, root, uninstall, installed, uninstalled, uninstall_time, options.kills,
+    failures = round_of("install", runner, root, install, original, installed, timings[0], options.kills, figures)
+    failures += round_of("uninstall", runner, root, uninstall, installed, uninstalled, timings[1], options.kills,
                          figures)
-    print("install %.1f s, uninstall %.1f s uninterrupted; %d kills, %d with some panel.cfg files changed and "
-          "others not, %d temporaries after the reruns, %d failures"
-          % (install_time, uninstall_time, figures["kills"], figures["inside the swaps"],
-             figures["temporaries after the rerun"], len(failures)))
+    if not figures["inside the swaps"]:
+        failures.append("no kill found some panel.cfg files changed and others not: nothing was killed mid-way")
+    print("install %.2f s (its panel.cfg files put in place over %.3f s), uninstall %.2f s (over %.3f s) "
+          "uninterrupted; %d kills, %d with some panel.cfg files changed and others not, %d temporaries after "
+          "the reruns, %d failures"
+          % (timings[0][0], timings[0][1][1] - timings[0][1][0], timings[1][0], timings[1][1][1] - timings[1][1][0],
+             figures["kills"], figures["inside the swaps"], figures["temporaries after the rerun"], len(failures)))
     for failure in failures:
         print("FAIL " + failure)
     return 1 if failures else 0
