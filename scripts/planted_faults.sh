@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Plants the faults of scripts/planted_faults.txt one at a time in a copy of the tree, rebuilds
 # and runs every test, the native build's (the pure code under the sanitizers) and then the Windows
-# build's under Wine; a fault is caught when a build or a test fails. Prints one line a fault and
-# the count caught, and exits 1 when any survived. On a machine where Wine cannot run, only the
-# faults in the native build's code are planted, and the others are named as left out.
+# build's under Wine; a fault is caught when a build or a test fails (the first failing test ends
+# that fault's run). Prints one line a fault and the count caught, and exits 1 when any survived.
+# On a machine where Wine cannot run, only the faults in the native build's code are planted, and
+# the others are named as left out.
 #   scripts/planted_faults.sh [N...]    # only the faults on those lines (counting from 1)
 #   scripts/planted_faults.sh --check   # only that each fault still changes its file (seconds)
 # PLANT_DIR (default /tmp/vqt7-planted-$USER) holds the copy and its build; reused if present.
@@ -103,13 +104,13 @@ for n in "${selected[@]}"; do
   : >"$log"
   if ! cmake --build "$native" -j 2 >>"$log" 2>&1; then
     verdict="caught by the native build"
-  elif ! ctest --test-dir "$native" -j 2 >>"$log" 2>&1; then
+  elif ! ctest --test-dir "$native" -j 2 --stop-on-failure >>"$log" 2>&1; then
     verdict="caught by $(failed_tests "$log")"
   elif [ $with_wine = 0 ]; then
     verdict="SURVIVED"
   elif ! cmake --build "$build" -j 2 >>"$log" 2>&1; then
     verdict="caught by the build"
-  elif ! ctest --test-dir "$build" -j 2 >>"$log" 2>&1; then
+  elif ! ctest --test-dir "$build" -j 2 --stop-on-failure >>"$log" 2>&1; then
     verdict="caught by $(failed_tests "$log")"
   else
     verdict="SURVIVED"
