@@ -3,8 +3,9 @@
 # different folders, must give byte-identical modules, sounds, tools and zip; each module must import
 # exactly its short list of Windows and C library functions, carry no thread-local data or
 # start-up sections, and stay within 8 KiB; the tools must need no DLL beyond Windows' own; the
-# zip must pass tests/test_release_zip.py. Exits non-zero when any check fails. .ci/run runs it
-# before ./test.sh; run it by hand before a release (about 50 s a build on 2 cores).
+# zip must pass tests/test_release_zip.py. Exits non-zero when any check fails. Run it by hand
+# before a release (about 50 s a build on 2 cores). With RELEASE_BUILT set to a build folder that
+# holds the release already (.ci/run passes ./test.sh's), that folder is the first build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -54,10 +55,16 @@ build_release() {  # build_release source build: the zip and what it carries, no
   (cd "$1" && cmake --preset default -B "$2" -DVQT7_BUILD_TESTS=OFF >/dev/null &&
     cmake --build "$2" -j 2 --target release_zip >/dev/null)
 }
-echo "Building the release twice: $work/a and $work/b"
-build_release "$source_a" "$work/a/build"
+build_a=$work/a/build
+if [ -n "${RELEASE_BUILT:-}" ]; then
+  build_a=$(cd "$RELEASE_BUILT" && pwd)
+  echo "Building the release once more, in $work/b, to compare with $build_a"
+else
+  echo "Building the release twice: $work/a and $work/b"
+  build_release "$source_a" "$build_a"
+fi
 build_release "$source_b" "$work/b/elsewhere/build-two"
-gauges_a=$work/a/build/gauges
+gauges_a=$build_a/gauges
 gauges_b=$work/b/elsewhere/build-two/gauges
 
 for module in "${MODULES[@]}"; do
@@ -88,12 +95,12 @@ for module in "${MODULES[@]}"; do
 done
 
 for sound in "${SOUNDS[@]}"; do
-  check "$sound: identical from both builds" cmp -s "$work/a/build/sounds/$sound" "$work/b/elsewhere/build-two/sounds/$sound"
-  echo "      $sound: $(stat -c %s "$work/a/build/sounds/$sound") bytes"
+  check "$sound: identical from both builds" cmp -s "$build_a/sounds/$sound" "$work/b/elsewhere/build-two/sounds/$sound"
+  echo "      $sound: $(stat -c %s "$build_a/sounds/$sound") bytes"
 done
 
 for tool in "${TOOLS[@]}"; do
-  file=$work/a/build/$tool
+  file=$build_a/$tool
   check "$tool: identical from both builds" cmp -s "$file" "$work/b/elsewhere/build-two/$tool"
   check "$tool: no build or source path inside" \
     bash -c '! grep -a -q -e "$1" -e "$2" "$3"' _ "$work" "$source_a" "$file"
@@ -106,14 +113,14 @@ for tool in "${TOOLS[@]}"; do
   check "$tool: needs no DLL beyond Windows' own" test -z "$foreign"
 done
 
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$work/a/build/CMakeCache.txt")
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_a/CMakeCache.txt")
 zip_name=VQT7-gauges-$version.zip
-zip_a=$work/a/build/release/$zip_name
+zip_a=$build_a/release/$zip_name
 check "$zip_name: identical from both builds" cmp -s "$zip_a" "$work/b/elsewhere/build-two/release/$zip_name"
 # The zip's own test, its failures shown below the line.
 check "$zip_name: laid out as it installs, its files the built ones, its texts and sums right" \
   bash -c 'set -o pipefail; python3 tests/test_release_zip.py "$@" | sed -n "/^FAIL/s/^/      /p"' _ \
-  "$zip_a" "$work/a/build" "$version"
+  "$zip_a" "$build_a" "$version"
 echo "      $zip_name: $(stat -c %s "$zip_a") bytes, sha256 $(sha256sum "$zip_a" | cut -c1-64)"
 
 echo "release: $passed passed, $failed failed"
