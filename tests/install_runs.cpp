@@ -1,5 +1,6 @@
 #include "install_runs.h"
 
+#include "check_installs.h"
 #include "toolbox.h"
 
 namespace test_support {
@@ -18,6 +19,8 @@ Sim fresh_sim(const std::string &name)
     make_folders(sim.at("sim\\Gauges"));
     make_folders(sim.at("system"));
     sim.text("sim\\Aircraft\\Other\\panel\\panel.cfg", "[Window00]\r\ngauge00=Other!Clock, 0, 0\r\n");
+    // The sound library the user installs from its own package, so that a good install checks clean.
+    sim.text("sim\\GaugeSound.dll", third_party_library("full"));
     return sim;
 }
 
