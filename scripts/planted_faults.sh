@@ -2,7 +2,8 @@
 # Plants the faults of scripts/planted_faults.txt one at a time in a copy of the tree, rebuilds
 # and runs every test, the native build's (the pure code under the sanitizers) and then the Windows
 # build's under Wine; a fault is caught when a build or a test fails (the first failing test ends
-# that fault's run). Prints one line a fault and the count caught, and exits 1 when any survived.
+# that fault's run). Prints one line a fault and the counts caught, equivalent (marked so in the
+# list, with why) and survived, and exits 1 when any survived that is not marked equivalent.
 # On a machine where Wine cannot run, only the faults in the native build's code are planted, and
 # the others are named as left out.
 #   scripts/planted_faults.sh [N...]    # only the faults on those lines (counting from 1)
@@ -17,8 +18,8 @@ mapfile -t faults < <(grep -v '^#' scripts/planted_faults.txt | grep -v '^$')
 # Applies fault N to a copy of its file in $2; fails, naming it, when the file is gone or the
 # expression no longer changes it (the code it targets moved).
 apply_fault() {
-  local n=$1 copy_file=$2 file expression what
-  IFS=$'\t' read -r file expression what <<<"${faults[$((n - 1))]}"
+  local n=$1 copy_file=$2 file expression what equivalent
+  IFS=$'\t' read -r file expression what equivalent <<<"${faults[$((n - 1))]}"
   if [ ! -f "$file" ]; then
     echo "fault $n names $file, which is gone: $what" >&2
     return 1
@@ -99,10 +100,11 @@ selected=("$@")
 [ ${#selected[@]} -gt 0 ] || selected=($(seq 1 ${#faults[@]}))
 caught=0
 planted=0
+equivalents=0
 survivors=()
 left_out=()
 for n in "${selected[@]}"; do
-  IFS=$'\t' read -r file expression what <<<"${faults[$((n - 1))]}"
+  IFS=$'\t' read -r file expression what equivalent <<<"${faults[$((n - 1))]}"
   if [ $with_wine = 0 ] && ! in_native_build "$file"; then
     left_out+=("$n")
     continue
@@ -127,7 +129,10 @@ for n in "${selected[@]}"; do
   else
     verdict="SURVIVED"
   fi
-  if [ "$verdict" = SURVIVED ]; then
+  if [ "$verdict" = SURVIVED ] && [ -n "$equivalent" ]; then
+    verdict="survived, $equivalent"
+    equivalents=$((equivalents + 1))
+  elif [ "$verdict" = SURVIVED ]; then
     survivors+=("$n: $what")
   else
     caught=$((caught + 1))
@@ -139,7 +144,7 @@ done
 # Leave the copy's builds matching its sources again.
 cmake --build "$native" -j 2 >/dev/null 2>&1 || true
 [ $with_wine = 0 ] || cmake --build "$build" -j 2 >/dev/null 2>&1 || true
-echo "caught $caught of $planted"
+echo "caught $caught of $planted; $equivalents equivalent (no input tells them apart), ${#survivors[@]} survived"
 if [ ${#left_out[@]} -gt 0 ]; then
   echo "left out, since Wine cannot run here and the native build does not hold their code: faults ${left_out[*]}"
 fi
