@@ -23,11 +23,18 @@ struct FileChange {
 };
 
 // Test only: makes the Nth step that changes the disk (a temporary file written, a folder made,
-// a file swapped or moved) fail, as a full disk or a file snatched by another program would.
+// a file swapped or moved) fail, as a full disk or a file snatched by another program would;
+// `before_step`, when set, runs before each step with its number (a test stops the run there).
 struct FaultPlan {
     int fail_at = 0;  // 0: none
     int steps = 0;    // how many steps were tried
-    bool fail_now() { return ++steps == fail_at; }
+    void (*before_step)(int step) = nullptr;
+    bool fail_now()
+    {
+        if (before_step)
+            before_step(steps + 1);
+        return ++steps == fail_at;
+    }
 };
 
 // Why a change cannot be made: the file or folder, and what is wrong with it and what to do

@@ -4,7 +4,8 @@
 // exit code 1 and every byte under the simulator's folder as it was. And a release history given
 // here, which the program's own build cannot give before a second release exists: an older
 // release's module is replaced and removed, and the same file without that history is none of
-// ours. And a panel.cfg the user edits while the interactive run asks to go ahead.
+// ours. And a panel.cfg the user edits while the interactive run asks to go ahead, and a stop
+// while the changes are under way.
 #include <algorithm>
 #include <functional>
 #include <iterator>
@@ -95,6 +96,43 @@ TEST(GaugeInstallFaults, AFailureAtAnyStepPutsBackEverything)
     // Two panels replaced, two modules and two sounds moved aside.
     int uninstall_steps = fail_at_every_step(sim, {"--uninstall", sim});
     EXPECT_EQ(uninstall_steps, 2 * 2 + 4);
+}
+
+// What Windows does on a stop (Ctrl+C, the window closed): the tool's handler, on a thread of its
+// own, lets the changes settle and then ends the process with 130. It waits a moment first here,
+// so that a run which went on to its own failure line and exit code would win the race.
+DWORD WINAPI stop_as_windows_does(void *)
+{
+    gaugeinstall::stop_changes();
+    Sleep(500);
+    ExitProcess(130);
+}
+
+void stop_at_third_step(int step)
+{
+    if (step != 3)
+        return;
+    CloseHandle(CreateThread(0, 0, stop_as_windows_does, 0, 0, 0));
+    Sleep(100);  // the stop is asked by now; the next step sees it
+}
+
+// A stop while the changes are under way: the run puts back what it did and leaves the ending to
+// the stop, so the process ends with the stop's 130, never with the run's own exit code.
+TEST(GaugeInstallStopDeathTest, AStopWhileChangingEndsTheProcessOnlyThroughTheStop)
+{
+    std::string sim = fresh_sim("Stopped");
+    ASSERT_TRUE(write_file(sim + "\\Aircraft\\Skylane\\panel\\panel.cfg", "[Window00]\r\ngauge00=Skylane!Clock,0,0\r\n"));
+    TreeSnapshot before = snapshot_tree(sim);
+    auto run_stopped = [&] {
+        QuietConsole console;
+        gaugeinstall::FaultPlan plan;
+        plan.before_step = stop_at_third_step;
+        gaugeinstall::Payload payload = built_payload();
+        int code = gaugeinstall::run_gaugeinstall({sim, "Skylane"}, console, payload, &plan);
+        ExitProcess(code == 130 ? 3 : (UINT)code);  // the run returned: the stop did not end it
+    };
+    EXPECT_EXIT(run_stopped(), ::testing::ExitedWithCode(130), "");
+    EXPECT_EQ(tree_changes(before, snapshot_tree(sim), false), "") << "everything put back";
 }
 
 }  // namespace
