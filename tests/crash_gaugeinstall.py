@@ -112,6 +112,10 @@ def watch_swaps(runner, arguments, paths):
     replaced = {}
     while process.poll() is None:
         now = time.monotonic() - started
+        if now > 300:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+            return "hangs: killed after 300 s"
         for path, identity in identities(paths).items():
             if path not in replaced and identity != before[path]:
                 replaced[path] = now
@@ -129,7 +133,10 @@ def kill_at(runner, arguments, delay, after_replaced=None):
     anchor = identities([after_replaced]) if after_replaced else None
     process = runner.start(arguments)
     if after_replaced:
-        while process.poll() is None and identities([after_replaced]) == anchor:
+        # Busy, for the hundredths of a second that matter; a run that never gets there is
+        # killed all the same after a minute, and its tree is judged as any other.
+        deadline = time.monotonic() + 60
+        while process.poll() is None and identities([after_replaced]) == anchor and time.monotonic() < deadline:
             pass
     time.sleep(delay)
     try:
